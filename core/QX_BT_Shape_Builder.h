@@ -1,0 +1,113 @@
+#pragma once
+
+// Turns the faces of a mesh into collision shapes: one element shape per connected element
+// (a convex hull, or a compound of hulls from an HACD decomposition), then one compound body shape
+// per future body ("One Object", "Fragments" or "Clusters").
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "core/QX_BT_Mesh_Data.h"
+#include "core/QX_BT_Shapes.h"
+
+namespace Quarix {
+
+/// The object's "Mesh Type": which element shape an element becomes.
+enum QX_BT_Mesh_Type : int32_t {
+    QX_BT_Mesh_Convex = 0,      ///< "Convex": one hull per element
+    QX_BT_Mesh_ConcaveLow = 1,  ///< "Concave Low": HACD with the coarse preset
+    QX_BT_Mesh_ConcaveHigh = 2, ///< "Concave High": HACD with the fine preset
+};
+
+/// The parameters handed to HACD; settings not listed keep the library's defaults.
+struct QX_BT_HACD_Settings {
+    int32_t verticesPerHull;
+    float compacityWeight;
+    int32_t minClusters;
+    float concavity;
+    float volumeWeight;
+    bool addExtraDistPoints;
+    bool addNeighboursDistPoints;
+    bool addFacesPoints;
+
+    /// The coarse preset used by "Concave Low".
+    static QX_BT_HACD_Settings Low();
+    /// The fine preset used by "Concave High".
+    static QX_BT_HACD_Settings High();
+};
+
+/// One convex cluster of a decomposition: its hull's points (float triples) and triangles (index
+/// triples into those points).
+struct QX_BT_Hull_Cluster {
+    std::vector<float> vertices;
+    std::vector<int32_t> triangles;
+};
+
+/// Element shapes, one per element in element order; an entry is null when no shape could be
+/// built. The list owns its shapes (convex hulls or concave compounds).
+using QX_BT_Shape_List = std::vector<std::unique_ptr<btCollisionShape>>;
+
+/// Body shapes, one compound per future body. The list owns the compounds, not their children.
+using QX_BT_Body_Shape_List = std::vector<std::unique_ptr<QX_BT_CompoundShape>>;
+
+/// Hull of the listed faces of (vertices, faces), expressed about the faces' surface centroid.
+/// `swap` reverses every face's winding. Null when the faces are degenerate (no centroid) or
+/// enclose less than 0.000001 cubic units in this winding. Faces and vertices are in
+/// simulation-mesh space.
+std::unique_ptr<QX_BT_ConvexShape> BuildConvexShape(const std::vector<float>& vertices,
+                                                    const std::vector<int32_t>& faces,
+                                                    const QX_BT_Face_List& list, bool swap);
+
+/// Hull of every face of (vertices, faces), trying the given winding and then the reverse.
+/// Null when neither encloses a volume.
+std::unique_ptr<QX_BT_ConvexShape> BuildConvexShapeFromMesh(const std::vector<float>& vertices,
+                                                            const std::vector<int32_t>& faces);
+
+/// HACD decomposition of the listed faces into convex clusters, in the caller's units.
+/// Never throws; bad input yields an empty list.
+std::vector<QX_BT_Hull_Cluster> DecomposeFaceSet(const std::vector<float>& vertices,
+                                                 const std::vector<int32_t>& faces,
+                                                 const QX_BT_Face_List& list,
+                                                 const QX_BT_HACD_Settings& settings);
+
+/// A concave shape made of the hulls of a decomposition (high: the fine preset). Never null; it
+/// has no children and volume 0 when no cluster gave a hull.
+std::unique_ptr<QX_BT_ConcaveShape> BuildConcaveShape(const std::vector<float>& vertices,
+                                                      const std::vector<int32_t>& faces,
+                                                      const QX_BT_Face_List& list, bool high);
+
+/// Whether every listed vertex lies behind every face plane met after the first plane that the
+/// reference vertex is off, within `tolerance` (simulation units).
+bool IsConvexFaceSet(const std::vector<float>& vertices, const std::vector<int32_t>& faces,
+                     const QX_BT_Face_List& list, float tolerance);
+
+/// The element shape for one element and mesh type; with `convexPreTest` a concave type on a
+/// convex face set builds a hull instead. Null for unknown types or degenerate faces.
+std::unique_ptr<btCollisionShape> BuildElementShape(const std::vector<float>& vertices,
+                                                    const std::vector<int32_t>& faces,
+                                                    const QX_BT_Face_List& list, int32_t meshType,
+                                                    bool convexPreTest);
+
+/// Element shapes for every element, entry i belonging to element i. `meshTypes` gives one type
+/// per element when not empty (rebuilding stored shapes), otherwise `meshType` applies to all.
+QX_BT_Shape_List BuildElementShapes(const std::vector<float>& vertices,
+                                    const std::vector<int32_t>& faces,
+                                    const QX_BT_Element_List& elements, int32_t meshType,
+                                    bool convexPreTest,
+                                    const std::vector<int32_t>& meshTypes = {});
+
+/// Groups the non-null element shapes into new body compounds, replacing (and deleting) the
+/// contents of `out`: one body (clusterCount <= 1), one body per shape (clusterCount at or above
+/// the shape count), or clusterCount clusters around seeded shapes with `percentage` of each
+/// cluster's farthest members split off as single bodies. Leaves `out` untouched when there is
+/// no shape. Children are not copied: each shape ends up in exactly one compound.
+/// `shapes` is not owned (entries may be null); seeds are drawn from a stable candidate order
+/// (list order), so the result is reproducible from run to run.
+void GroupElementShapes(const std::vector<btCollisionShape*>& shapes, QX_BT_Body_Shape_List& out,
+                        int32_t clusterCount, float percentage, int32_t seed);
+
+/// The raw pointers of an owning shape list, in order (null entries kept).
+std::vector<btCollisionShape*> ShapePointers(const QX_BT_Shape_List& shapes);
+
+} // namespace Quarix

@@ -30,7 +30,9 @@ public:
     constexpr void SetInstant(TimeValue t) { Set(t, t); }
 
     /// True for the empty interval.
-    constexpr bool Empty() const { return m_start == TIME_NegInfinity && m_end == TIME_NegInfinity; }
+    constexpr bool Empty() const {
+        return m_start == TIME_NegInfinity && m_end == TIME_NegInfinity;
+    }
     /// True when t lies in the interval (ends included); never true for the empty interval.
     constexpr bool InInterval(TimeValue t) const { return !Empty() && m_start <= t && t <= m_end; }
     /// True when every time of `other` lies in this interval.

@@ -2,6 +2,7 @@
 // Single-precision points and vectors: Point2, Point3 and Point4.
 
 #include <cmath>
+#include <type_traits>
 
 /// Two floats, used for screen positions and 2D texture coordinates.
 class Point2 {
@@ -20,10 +21,10 @@ public:
     float x = 0.0f, y = 0.0f, z = 0.0f;
 
     constexpr Point3() = default;
-    constexpr Point3(float ax, float ay, float az) : x(ax), y(ay), z(az) {}
-    constexpr Point3(double ax, double ay, double az)
-        : x(static_cast<float>(ax)), y(static_cast<float>(ay)), z(static_cast<float>(az)) {}
-    constexpr Point3(int ax, int ay, int az)
+    /// Constructs from any three numbers (converted to float), so Point3(0, 1, 0.5f) works.
+    template <class X, class Y, class Z>
+    requires std::is_arithmetic_v<X> && std::is_arithmetic_v<Y> && std::is_arithmetic_v<Z>
+    constexpr Point3(X ax, Y ay, Z az)
         : x(static_cast<float>(ax)), y(static_cast<float>(ay)), z(static_cast<float>(az)) {}
     /// Constructs from three consecutive floats.
     explicit Point3(const float* p) : x(p[0]), y(p[1]), z(p[2]) {}

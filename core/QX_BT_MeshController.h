@@ -1,0 +1,255 @@
+#pragma once
+
+// The simulation core of one simulated object: its meshes, elements, collision shapes, bodies
+// and, per body, the recorded state of every simulated frame.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include <glm/glm.hpp>
+
+#include "core/QX_BT_API_Interfaces.h"
+#include "core/QX_BT_Body.h"
+#include "core/QX_BT_Mesh_Data.h"
+#include "core/QX_BT_Settings.h"
+#include "core/QX_BT_Shape_Builder.h"
+
+namespace Quarix {
+
+/// How large a mesh record is: geometry vertex and face-corner counts and, per channel, its
+/// face-corner and vertex-float counts. Rewinding cuts the simulation mesh back to a layout.
+struct QX_BT_Mesh_Layout {
+    struct Channel {
+        int32_t corners = 0;
+        int32_t vertexFloats = 0;
+        bool operator==(const Channel&) const = default;
+    };
+    uint32_t vertexCount = 0;
+    uint32_t cornerCount = 0;
+    std::map<int32_t, Channel> channels;
+
+    /// The layout of `mesh` as it is now.
+    static QX_BT_Mesh_Layout Of(const QX_BT_Mesh_Data& mesh);
+    /// Cuts `mesh` back to this layout (vertices, corners, face infos, listed channels).
+    void cut(QX_BT_Mesh_Data& mesh) const;
+
+    bool operator==(const QX_BT_Mesh_Layout&) const = default;
+};
+
+/// Mesh layouts by simulation frame.
+using QX_BT_Mesh_History = std::map<float, QX_BT_Mesh_Layout>;
+
+/// The layout a history gives for frame x: the last entry not after x, the first entry when x
+/// lies before all of them, the empty layout for an empty history.
+QX_BT_Mesh_Layout LayoutAt(const QX_BT_Mesh_History& history, float x);
+
+/// The modifier's fragment operation: cuts `piece` (in the body's orientation, about its own
+/// space) into `count` pieces with `bias` towards `impact`, giving new inner faces `materialID`.
+/// Replaces the piece by the fragments and returns true on success.
+using QX_BT_Fragment_Operation =
+    std::function<bool(QX_BT_Mesh_Data& piece, int32_t count, float bias, int32_t materialID,
+                       const glm::vec3& impact)>;
+
+/// Life code of a body at frame x: 0 alive, otherwise the before/after mode that applies.
+int32_t LifeCode(const QX_BT_Body_Data& body, float x);
+/// Whether a body is alive at frame x.
+inline bool IsAlive(const QX_BT_Body_Data& body, float x) { return LifeCode(body, x) == 0; }
+
+/// Object setting keys of the object core's tables.
+namespace ObjectKey {
+constexpr int32_t MeshBuilt = 0;      ///< int: 1 after a rebuild, 0 when the input mesh differs
+constexpr int32_t ScaleUnchanged = 1; ///< int: written by the world's restart test
+constexpr int32_t RigidType = 2;
+constexpr int32_t MeshType = 3;
+constexpr int32_t GroupCount = 4; ///< 2147483647 one group per element, 1 one group, else clusters
+constexpr int32_t Amount = 5;
+constexpr int32_t Seed = 6;
+constexpr int32_t Percentage = 7;
+constexpr int32_t Density = 8;
+constexpr int32_t Friction = 9;
+constexpr int32_t Restitution = 10;
+constexpr int32_t Solidity = 11; ///< float "Separate Impulse" of the Properties rollout
+constexpr int32_t Variation = 12;
+constexpr int32_t DemolishToCapture = 13;
+constexpr int32_t PrimaryToFragments = 14;
+constexpr int32_t PrimaryToClusters = 15;
+constexpr int32_t PrimaryToElements = 16;
+constexpr int32_t SecondaryToFragments = 17;
+constexpr int32_t SecondaryToClusters = 18;
+constexpr int32_t SecondaryToElements = 19;
+constexpr int32_t ClusterizationDepth = 20;
+constexpr int32_t SafeFrames = 21; ///< "Timde Delay"
+constexpr int32_t Probability = 22;
+constexpr int32_t SizeLimit = 23;
+constexpr int32_t SpeedLimit = 24;
+constexpr int32_t AmountLimit = 25;
+constexpr int32_t NumFragments = 26;
+constexpr int32_t FragmentsVariation = 27;
+constexpr int32_t DepthFade = 28;
+constexpr int32_t Bias = 29;
+constexpr int32_t FragmentsMaterialID = 30;
+constexpr int32_t EnableDTD = 31;
+constexpr int32_t Continuity = 32;
+constexpr int32_t ReviveByVelocity = 33;
+constexpr int32_t ReviveByOffset = 34;
+constexpr int32_t EnableDTDBG = 35;
+constexpr int32_t EnableKTD = 36;
+constexpr int32_t KTDByCollide = 37;
+constexpr int32_t KtDFrame = 38;
+constexpr int32_t KtDForce = 39;
+constexpr int32_t KtDDistance = 40;
+constexpr int32_t EnableKTDBG = 41;
+constexpr int32_t Margin = 42;
+constexpr int32_t DampingLinear = 43;
+constexpr int32_t DampingAngular = 44;
+constexpr int32_t DeactivationTime = 45;
+constexpr int32_t SleepingLinear = 46;
+constexpr int32_t SleepingAngular = 47;
+constexpr int32_t StartImpulseFactor = 48; ///< float "Separate Impulse" of the Advanced rollout
+constexpr int32_t ExplodeStart = 49;
+constexpr int32_t ExplodeEnd = 50;
+} // namespace ObjectKey
+
+/// Group count meaning "one group per element" (and "one body per child" when splitting).
+constexpr int32_t kOneGroupPerElement = 2147483647;
+
+/// The simulation core of one object. Owns its meshes, element shapes, body shapes and bodies.
+/// All frames are simulation frames (floats, counted from the world's start frame) unless named
+/// scene frames; `scale` is the world's scene-to-simulation scale factor.
+class QX_BT_MeshController {
+public:
+    /// An object core answering scene questions through `api` (not owned, may be null: the node
+    /// is then taken to sit at the identity). Settings start at the modifier's defaults.
+    explicit QX_BT_MeshController(QX_BT_MeshController_API_Interface* api);
+    ~QX_BT_MeshController();
+
+    QX_BT_MeshController(const QX_BT_MeshController&) = delete;
+    QX_BT_MeshController& operator=(const QX_BT_MeshController&) = delete;
+
+    // --- per-frame body update -----------------------------------------------------------------
+
+    /// The bodies alive at x, in list order; counts them in activeBodyCount and stores each
+    /// body's origin as its frameStartPosition.
+    std::vector<QX_BT_Body*> collectActiveBodies(float x);
+    /// Puts every body alive at x into its recorded state (relax: its relaxed start state) and
+    /// applies the object's material, margins, damping and sleeping thresholds.
+    void applyFrame(float x, bool relax, float scale);
+    /// Records the simulation mesh layout and the alive bodies' states at x (onlyNew: only bodies
+    /// created this frame; before: the pre-step identity or relaxed start state).
+    void recordFrame(float x, bool onlyNew, bool before, float scale);
+    /// Stores every alive body's current state as its relaxed start state.
+    void recordRelaxed(float x, float scale);
+    /// Drops every relaxed start state; rewinds to x when any body changed.
+    void resetRelaxed(float x);
+    /// Cuts the recorded history back to frame x, destroying bodies born after it.
+    void rewindTo(float x, bool forced);
+    /// Builds the output mesh for scene frame t (node-relative, unscaled object space).
+    void evaluateOutput(float t);
+    /// on: the captured mesh becomes a copy of the input mesh; off: it is emptied.
+    void captureMesh(bool on);
+
+    // --- preparation -----------------------------------------------------------------------------
+
+    /// Brings simulation mesh, elements, shapes and bodies up to date with the input mesh, the
+    /// node's scale and the settings; idempotent while nothing changes.
+    void prepare(float x, float scale);
+    /// Compares the input mesh with the simulated one; sets the mesh-built mark to 0 when they
+    /// differ (by more than 0.001 in any coordinate, or in topology).
+    void checkInputMesh();
+    /// Replaces `list` by one new body of rigid type `type` per shape of `shapes`, placed at the
+    /// node's frame-x placement.
+    void createBodies(const QX_BT_Body_Shape_List& shapes, QX_BT_Body_List& list, int32_t type,
+                      float x, float scale);
+    /// Discards loaded results (kept blob and pending lists) and the meshes made from them.
+    void ResetRunState();
+    /// Rebuilds shapes and bodies from loaded records; a no-op when none are pending.
+    void restorePending();
+
+    // --- activation and demolition ---------------------------------------------------------------
+
+    /// Wakes a Kinematic or Dead body when its activation tests say so; true when it was replaced.
+    bool testActivation(QX_BT_Body& body, const std::vector<QX_BT_Box>& supportBoxes, float x,
+                        bool relax, float scale);
+    /// Marks the Dead bodies of `bodies` linked to the continuity gizmo as supported.
+    void updateContinuity(const std::vector<QX_BT_Body*>& bodies, float x, float scale);
+    /// Demolishes a Dynamic body hit hard enough; true when it was replaced.
+    bool testDemolition(QX_BT_Body& body, float x, bool relax, float scale);
+    /// Replaces `body` by new bodies of demolition kind `kind` (0 fragments, 1 clusters,
+    /// 2 elements, 3 captured); false when no new body could be made.
+    bool demolishBody(int32_t kind, QX_BT_Body& body, float x, bool relax, float scale,
+                      int32_t fragmentCount, int32_t clusterCount, bool keepDepth);
+
+    // --- data ----------------------------------------------------------------------------------
+
+    QX_BT_Int_Settings intSettings;
+    QX_BT_Float_Settings floatSettings;
+    /// Simulation mesh layouts by simulation frame.
+    QX_BT_Mesh_History meshHistory;
+    /// The modifier's answers about its node; not owned, may be null.
+    QX_BT_MeshController_API_Interface* api = nullptr;
+    /// Node transform at simulation frame 0 when the bodies were last built (simulation scale).
+    glm::mat4 startTransform{1.0f};
+    /// Layout of the simulation mesh right after its last rebuild.
+    QX_BT_Mesh_Layout baseLayout;
+    /// Bodies alive in the current frame plus those added by its demolitions.
+    int32_t activeBodyCount = 0;
+    /// Set by the driver in quiet mode: reference changes then keep the previous output.
+    uint8_t quietOutput = 0;
+    /// Set by the modifier on every reference change; cleared by evaluateOutput.
+    uint8_t changedMark = 0;
+
+    /// The modifier's current input mesh (object space, unscaled).
+    QX_BT_Mesh_Data inputMesh;
+    /// The input mesh scaled by the node's scale; demolitions append fragments to it.
+    QX_BT_Mesh_Data simulationMesh;
+    /// The mesh for the last evaluated frame.
+    QX_BT_Mesh_Data outputMesh;
+    /// Copy of the input mesh used by "Demolish to Capture".
+    QX_BT_Mesh_Data capturedMesh;
+
+    /// Loaded results: the kept snapshot blob and its format version (-1 when nothing loaded).
+    std::vector<uint8_t> keptBlob;
+    float loadedVersion = -1.0f;
+    /// Loaded shapes, groups and body records waiting for restorePending.
+    QX_BT_Stored_Bodies pending;
+    /// Whether loaded results are held (a kept blob or pending records).
+    bool holdsPersistedResults() const { return !keptBlob.empty() || !pending.empty(); }
+
+    /// Element face lists of the simulation mesh.
+    QX_BT_Element_List elements;
+    /// Element shapes (owned; null where no shape was built), element order first, then shapes
+    /// added by demolitions.
+    QX_BT_Shape_List elementShapes;
+    /// Body compounds (owned); children belong to elementShapes.
+    QX_BT_Body_Shape_List bodyShapes;
+    /// Bodies (owned) in creation order.
+    QX_BT_Body_List bodies;
+
+    /// Cuts a body's faces into fragments; installed by the modifier. Without it fragmenting
+    /// fails cleanly and demolition tries its next switch.
+    QX_BT_Fragment_Operation fragmentOperation;
+
+    /// The node transform at x with `scale` applied (identity without an API).
+    glm::mat4 nodeTransform(float x, float scale) const;
+    /// TranslationPart * RotationPart of the node transform: where bodies are placed.
+    glm::mat4 nodePlacement(float x, float scale) const;
+
+private:
+    void rebuildSimulationMesh(const glm::mat4& n0);
+    void splitToGroups(QX_BT_Body& body, QX_BT_Body_List& list, float x, int32_t groupCount,
+                       float scale, bool keepDepth);
+    void shatterBody(QX_BT_Body& body, QX_BT_Body_List& list, float x, int32_t count, float scale);
+    void replaceByCaptured(QX_BT_Body_List& list, float x, float scale);
+    void addPieces(QX_BT_Mesh_Data& piece, QX_BT_Body_List& list, float x, float scale);
+};
+
+/// The scale-and-shear part of M: (TranslationPart(M) * RotationPart(M))^-1 * M.
+glm::mat4 ScalePart(const glm::mat4& m);
+
+/// Translation matrix by v.
+glm::mat4 Translation(const glm::vec3& v);
+
+} // namespace Quarix

@@ -1,0 +1,83 @@
+#pragma once
+
+// The simulation core of the world object: global settings, the restart test and the frame loop
+// that steps every simulated object in a Bullet world built for one call.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/QX_BT_API_Interfaces.h"
+#include "core/QX_BT_MeshController.h"
+#include "core/QX_BT_Settings.h"
+
+class btCollisionConfiguration;
+
+namespace Quarix {
+
+/// World setting keys.
+namespace WorldKey {
+constexpr int32_t DeltaTime = 0;        ///< float: time scale of a frame
+constexpr int32_t ScaleFactor = 1;      ///< float: scene-to-simulation scale
+constexpr int32_t SubSteps = 2;         ///< int "Simule Speed": Bullet steps per frame, >= 1
+constexpr int32_t Gravity = 3;          ///< float: gravity magnitude
+constexpr int32_t GravityDirection = 4; ///< vector
+constexpr int32_t GroundPlane = 5;      ///< int "Infinit Plane": ground on when non-zero
+constexpr int32_t GroundOrigin = 6;     ///< vector, scene units
+constexpr int32_t GroundNormal = 7;     ///< vector
+constexpr int32_t StartFrame = 8;       ///< int: scene frame of simulation frame 0
+constexpr int32_t EndFrame = 9;         ///< int: read by the driver only
+constexpr int32_t GlobalSolidity = 10;
+constexpr int32_t Margin = 11;
+constexpr int32_t SeparateImpulse = 12;
+constexpr int32_t HideCorrupted = 13;
+constexpr int32_t DampingLinear = 14;
+constexpr int32_t DampingAngular = 15;
+constexpr int32_t DeactivationTime = 16; ///< int, milliseconds: Bullet's gDeactivationTime
+constexpr int32_t SleepingLinear = 17;
+constexpr int32_t SleepingAngular = 18;
+constexpr int32_t ForcesStrength = 19; ///< float "Forces Strenght"
+} // namespace WorldKey
+
+/// Bullet steps per frame: one frame advances simulated time by "DeltaTime" / 40 seconds.
+constexpr double kFramesPerSimulatedSecond = 40.0;
+
+/// The world core. Owns none of the objects it simulates; the Bullet world exists only inside
+/// one SimulateFrame call.
+class QX_BT_World {
+public:
+    /// Tables hold the world parameter defaults, all marked changed; no API.
+    QX_BT_World();
+
+    /// Whether the simulation must start over: an object's mesh was not built or its node's
+    /// scale, node placement or settings changed, or a world int/float setting changed (vector
+    /// settings do not count). Writes each object's scale-unchanged mark.
+    bool HasChanges(const std::vector<QX_BT_MeshController*>& objects);
+
+    /// Simulates the objects from scene frame `from` to `to` in frames of `step` (relax: relax
+    /// mode, from the relaxed start states). Objects are rewound and prepared even when no frame
+    /// is simulated. A non-positive or non-finite step simulates nothing.
+    void SimulateFrame(const std::vector<QX_BT_MeshController*>& objects, float from, float to,
+                       float step, bool relax);
+
+    /// The three tables as one byte block: per table an int32 byte count and that many bytes
+    /// (entry count, keys, values, changed flags), little-endian.
+    std::vector<uint8_t> Serialise() const;
+    /// Replaces the tables from a block written by Serialise; every entry loads unchanged.
+    /// On malformed input returns false with a message in `error` and leaves the tables as they
+    /// were.
+    bool Deserialise(const uint8_t* data, size_t size, std::string* error = nullptr);
+
+    QX_BT_Int_Settings intSettings;
+    QX_BT_Float_Settings floatSettings;
+    QX_BT_Vector_Settings vectorSettings;
+    /// The world object's answers about force and support nodes; not owned, may be null.
+    QX_BT_World_API_Interface* api = nullptr;
+
+    /// Multipoint iterations of convex-convex contact generation (0: Bullet's single point per
+    /// pair and step). See the constructor for why the default is not 0.
+    int convexMultipointIterations;
+    int convexMultipointMinimumPoints;
+};
+
+} // namespace Quarix

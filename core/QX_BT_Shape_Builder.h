@@ -51,6 +51,14 @@ using QX_BT_Shape_List = std::vector<std::unique_ptr<btCollisionShape>>;
 /// Body shapes, one compound per future body. The list owns the compounds, not their children.
 using QX_BT_Body_Shape_List = std::vector<std::unique_ptr<QX_BT_CompoundShape>>;
 
+/// Whether the listed faces can be handed to the builders at all: the list is not empty, every
+/// face and vertex index is in range, every used coordinate is finite, at least one face has a
+/// non-zero area and the used points span a volume (four points not in one plane). The builders
+/// run this check first and return null (or an empty decomposition) when it fails, so user
+/// meshes never reach Bullet or HACD with input they cannot handle.
+bool IsUsableFaceSet(const std::vector<float>& vertices, const std::vector<int32_t>& faces,
+                     const QX_BT_Face_List& list);
+
 /// Hull of the listed faces of (vertices, faces), expressed about the faces' surface centroid.
 /// `swap` reverses every face's winding. Null when the faces are degenerate (no centroid) or
 /// enclose less than 0.000001 cubic units in this winding. Faces and vertices are in
@@ -90,12 +98,12 @@ std::unique_ptr<btCollisionShape> BuildElementShape(const std::vector<float>& ve
                                                     bool convexPreTest);
 
 /// Element shapes for every element, entry i belonging to element i. `meshTypes` gives one type
-/// per element when not empty (rebuilding stored shapes), otherwise `meshType` applies to all.
+/// per element when not empty (rebuilding stored shapes), otherwise `meshType` applies to all;
+/// elements beyond the end of a shorter `meshTypes` use `meshType`. Runs on the calling thread.
 QX_BT_Shape_List BuildElementShapes(const std::vector<float>& vertices,
                                     const std::vector<int32_t>& faces,
                                     const QX_BT_Element_List& elements, int32_t meshType,
-                                    bool convexPreTest,
-                                    const std::vector<int32_t>& meshTypes = {});
+                                    bool convexPreTest, const std::vector<int32_t>& meshTypes = {});
 
 /// Groups the non-null element shapes into new body compounds, replacing (and deleting) the
 /// contents of `out`: one body (clusterCount <= 1), one body per shape (clusterCount at or above

@@ -8,4 +8,13 @@ namespace Quarix::Bench {
 /// Splits a welded mesh of 100,000 triangles (1,000 closed elements) with ExtractElements.
 std::string ElementsBench100k();
 
+/// Builds convex element shapes for a wall of 1,000 box elements and groups them one body each.
+std::string ShapesBenchWall1000();
+/// Decomposes a torus element of 1,000 triangles with the "Concave Low" preset.
+std::string HacdTorus1000Low();
+/// Decomposes a torus element of 1,000 triangles with the "Concave High" preset.
+std::string HacdTorus1000High();
+/// Decomposes a torus element of 2,000 triangles with the "Concave Low" preset.
+std::string HacdTorus2000Low();
+
 } // namespace Quarix::Bench

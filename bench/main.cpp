@@ -16,6 +16,14 @@ struct Entry {
 const Entry kBenchmarks[] = {
     {"elements_100k", "ExtractElements on 100,000 welded triangles in 1,000 elements",
      &Quarix::Bench::ElementsBench100k},
+    {"shapes_wall1000", "BuildElementShapes + GroupElementShapes, 1,000 box elements, Fragments",
+     &Quarix::Bench::ShapesBenchWall1000},
+    {"hacd_torus1000_low", "Concave Low element shape of a 1,000-triangle torus",
+     &Quarix::Bench::HacdTorus1000Low},
+    {"hacd_torus1000_high", "Concave High element shape of a 1,000-triangle torus",
+     &Quarix::Bench::HacdTorus1000High},
+    {"hacd_torus2000_low", "Concave Low element shape of a 2,000-triangle torus",
+     &Quarix::Bench::HacdTorus2000Low},
 };
 
 } // namespace

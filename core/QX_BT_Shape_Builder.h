@@ -22,14 +22,14 @@ enum QX_BT_Mesh_Type : int32_t {
 
 /// The parameters handed to HACD; settings not listed keep the library's defaults.
 struct QX_BT_HACD_Settings {
-    int32_t verticesPerHull;
-    float compacityWeight;
-    int32_t minClusters;
-    float concavity;
-    float volumeWeight;
-    bool addExtraDistPoints;
-    bool addNeighboursDistPoints;
-    bool addFacesPoints;
+    int32_t verticesPerHull;      ///< most vertices of one cluster's hull (SetNVerticesPerCH)
+    float compacityWeight;        ///< weight of the compactness cost (SetCompacityWeight)
+    int32_t minClusters;          ///< fewest clusters to stop merging at (SetNClusters)
+    float concavity;              ///< largest accepted concavity, HACD's units (SetConcavity)
+    float volumeWeight;           ///< weight of the volume cost (SetVolumeWeight)
+    bool addExtraDistPoints;      ///< SetAddExtraDistPoints
+    bool addNeighboursDistPoints; ///< SetAddNeighboursDistPoints
+    bool addFacesPoints;          ///< SetAddFacesPoints
 
     /// The coarse preset used by "Concave Low".
     static QX_BT_HACD_Settings Low();
@@ -40,8 +40,8 @@ struct QX_BT_HACD_Settings {
 /// One convex cluster of a decomposition: its hull's points (float triples) and triangles (index
 /// triples into those points).
 struct QX_BT_Hull_Cluster {
-    std::vector<float> vertices;
-    std::vector<int32_t> triangles;
+    std::vector<float> vertices;    ///< three floats per point, in the input's space and units
+    std::vector<int32_t> triangles; ///< three indices into `vertices` per triangle
 };
 
 /// Element shapes, one per element in element order; an entry is null when no shape could be

@@ -146,9 +146,9 @@ TEST(QX_BT_Shape_Builder, PreTestTurnsConvexConcaveElementsIntoHulls) {
 // ---------------------------------------------------------------------------------------------
 // Decomposition
 
-class TorusDecomposition : public ::testing::TestWithParam<bool> {};
+class QX_BT_Shape_Builder_Torus : public ::testing::TestWithParam<bool> {};
 
-TEST_P(TorusDecomposition, HullsCoverTheTorusInItsOwnUnits) {
+TEST_P(QX_BT_Shape_Builder_Torus, HullsCoverTheTorusInItsOwnUnits) {
     const bool high = GetParam();
     // 320 triangles: big enough to need several hulls, small enough for HACD to stay quick.
     const glm::vec3 centre(5, -3, 2);
@@ -200,7 +200,7 @@ TEST_P(TorusDecomposition, HullsCoverTheTorusInItsOwnUnits) {
     EXPECT_NEAR(hi.z(), centre.z + 0.6f, 0.05f);
 }
 
-INSTANTIATE_TEST_SUITE_P(Presets, TorusDecomposition, ::testing::Values(false, true),
+INSTANTIATE_TEST_SUITE_P(Presets, QX_BT_Shape_Builder_Torus, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "High" : "Low"; });
 
 TEST(QX_BT_Shape_Builder, DecompositionClustersIndexTheirOwnPoints) {

@@ -1,0 +1,206 @@
+#pragma once
+// The host interface: the one object that owns the scene (nodes, settings, selection), the class
+// directory, the loaded modules, the undo recorder and the message loop. Plug-ins reach it
+// through GetCOREInterface().
+
+#include "host/ClassDesc2.h"
+#include "host/Hold.h"
+#include "host/INode.h"
+#include "host/Module.h"
+#include "host/Win32.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class ViewExp;
+class PickNodeCallback;
+
+/// Screen position in pixels.
+struct IPoint2 {
+    int x = 0;
+    int y = 0;
+};
+
+/// Redraw flags of RedrawViews.
+inline constexpr DWORD REDRAW_BEGIN = 1u << 0;
+inline constexpr DWORD REDRAW_INTERACTIVE = 1u << 1;
+inline constexpr DWORD REDRAW_END = 1u << 2;
+inline constexpr DWORD REDRAW_NORMAL = 1u << 3;
+
+/// Unit types of the system unit and GetMasterScale.
+inline constexpr int UNITS_INCHES = 0;
+inline constexpr int UNITS_FEET = 1;
+inline constexpr int UNITS_MILES = 2;
+inline constexpr int UNITS_MILLIMETERS = 3;
+inline constexpr int UNITS_CENTIMETERS = 4;
+inline constexpr int UNITS_METERS = 5;
+inline constexpr int UNITS_KILOMETERS = 6;
+
+/// Filter of PickNode: which nodes a pick mode accepts.
+class PickNodeCallback {
+public:
+    virtual ~PickNodeCallback() = default;
+    virtual BOOL Filter(INode* node) = 0;
+};
+
+/// An interactive pick mode (SetPickMode). The headless host delivers picks through
+/// Interface::PickAt and Interface::RightClickPick.
+class PickModeCallback {
+public:
+    virtual ~PickModeCallback() = default;
+    /// Whether something pickable is under the cursor (use Interface::PickNode).
+    virtual BOOL HitTest(Interface* ip, HWND hWnd, ViewExp* vpt, IPoint2 m, int flags) = 0;
+    /// A click on a hit; answer TRUE to end the mode.
+    virtual BOOL Pick(Interface* ip, ViewExp* vpt) = 0;
+    /// A right click; answer TRUE to end the mode.
+    virtual BOOL RightClick(Interface* ip, ViewExp* vpt) {
+        (void)ip;
+        (void)vpt;
+        return FALSE;
+    }
+    virtual void EnterMode(Interface* ip) { (void)ip; }
+    virtual void ExitMode(Interface* ip) { (void)ip; }
+    virtual PickNodeCallback* GetFilter() { return nullptr; }
+};
+
+/// The host. One instance exists per process (GetCOREInterface). Times are ticks.
+class Interface {
+public:
+    Interface();
+    ~Interface();
+    Interface(const Interface&) = delete;
+    Interface& operator=(const Interface&) = delete;
+
+    // --- time -------------------------------------------------------------------------------
+    /// The time slider position.
+    TimeValue GetTime() const { return m_time; }
+    /// Moves the time slider; with redraw the viewports re-evaluate every visible node.
+    void SetTime(TimeValue t, BOOL redraw = TRUE);
+    Interval GetAnimRange() const { return m_animRange; }
+    void SetAnimRange(Interval range) { m_animRange = range; }
+    /// Frames per second (a scene setting, 30 by default).
+    int GetFrameRate() const { return m_frameRate; }
+    /// Sets the frame rate; refused (false) unless it is 1..TIME_TICKSPERSEC.
+    bool SetFrameRate(int fps);
+
+    // --- units ------------------------------------------------------------------------------
+    /// The system unit: a unit type and how many of them one scene unit is.
+    void GetSystemUnitInfo(int* type, float* scale) const;
+    /// Refused (false) for an unknown type or a scale that is not positive and finite.
+    bool SetSystemUnitInfo(int type, float scale);
+    /// How many units of `type` one scene unit is (centimetres for UNITS_CENTIMETERS); 0 for an
+    /// unknown type.
+    double GetMasterScale(int type) const;
+
+    // --- redraw -----------------------------------------------------------------------------
+    /// Re-evaluates every visible node at t (what the viewports would show); counts redraws.
+    void RedrawViews(TimeValue t, DWORD vpFlags = REDRAW_NORMAL, ReferenceTarget* change = nullptr);
+    /// RedrawViews at the current time.
+    void ForceCompleteRedraw(BOOL doDisabled = TRUE);
+    int RedrawCount() const { return m_redraws; }
+
+    // --- nodes ------------------------------------------------------------------------------
+    INode* GetRootNode() const { return m_root.get(); }
+    /// A new node under the root referencing `obj` (may be null), named after the object's class
+    /// with a running number ("Box001").
+    INode* CreateObjectNode(Object* obj);
+    /// Deletes a node: its children move to its parent keeping their world transforms, its
+    /// dependents see REFMSG_TARGET_DELETED and lose their references to it.
+    void DeleteNode(INode* node, BOOL redraw = TRUE, BOOL overrideSlaves = FALSE);
+    /// The node with this handle (null for 0 or an unknown handle).
+    INode* GetINodeByHandle(ULONG handle) const;
+    /// The first node with this name, or null.
+    INode* GetINodeByName(const MCHAR* name) const;
+    /// Every node except the root, in creation order.
+    std::vector<INode*> AllNodes() const;
+
+    // --- selection --------------------------------------------------------------------------
+    int GetSelNodeCount() const { return static_cast<int>(m_selection.size()); }
+    INode* GetSelNode(int i) const;
+    /// Selects a node, first clearing the selection when clearSel is non-zero.
+    void SelectNode(INode* node, int clearSel = 1);
+    void DeSelectNode(INode* node);
+    void ClearNodeSelection(BOOL redraw = TRUE);
+    bool IsNodeSelected(const INode* node) const;
+
+    // --- objects ----------------------------------------------------------------------------
+    /// A new instance of a registered class, or null.
+    void* CreateInstance(SClass_ID sclass, Class_ID cid);
+    ClassDirectory& GetClassDirectory() { return m_classes; }
+    ModuleRegistry& GetModules() { return *m_modules; }
+
+    // --- animate mode -----------------------------------------------------------------------
+    void SetAnimateMode(bool on) { m_animate = on; }
+    bool InAnimateMode() const { return m_animate; }
+    void SuspendAnimate() { ++m_animateSuspend; }
+    void ResumeAnimate();
+    bool Animating() const { return m_animate && m_animateSuspend == 0; }
+
+    // --- picking and prompts ----------------------------------------------------------------
+    /// Makes `mode` the active pick mode (EnterMode is called; a previous mode gets ExitMode).
+    void SetPickMode(PickModeCallback* mode);
+    /// Ends the active pick mode (ExitMode).
+    void ClearPickMode();
+    PickModeCallback* GetCurPickMode() const { return m_pickMode; }
+    /// The node under the cursor that passes the filter: the node PickAt offers, or null.
+    INode* PickNode(HWND hWnd, IPoint2 pt, PickNodeCallback* filt = nullptr);
+    /// Delivers a click on `node` to the active pick mode (HitTest, then Pick). Returns whether
+    /// the mode took the pick.
+    bool PickAt(INode* node);
+    /// Delivers a right click to the active pick mode.
+    void RightClickPick();
+    void PushPrompt(const MCHAR* text);
+    void PopPrompt();
+    /// The prompt shown in the status line (empty when none).
+    MSTR GetPrompt() const;
+
+    // --- message loop and undo --------------------------------------------------------------
+    MessageLoop& GetMessageLoop() { return m_loop; }
+    Hold& GetHold() { return m_hold; }
+
+    /// Empties the scene and restores every scene setting (time 0, 30 fps, inches, animate off,
+    /// no timers, no undo records). Classes and modules stay registered.
+    void ResetScene();
+
+private:
+    friend class SceneReader;
+    friend class SceneWriter;
+
+    ULONG NextHandle() { return m_nextHandle++; }
+    void AdoptNode(std::unique_ptr<INode> node);
+
+    TimeValue m_time = 0;
+    Interval m_animRange;
+    int m_frameRate = 30;
+    int m_unitType = UNITS_INCHES;
+    float m_unitScale = 1.0f;
+    int m_redraws = 0;
+    bool m_animate = false;
+    int m_animateSuspend = 0;
+
+    ClassDirectory m_classes;
+    std::unique_ptr<ModuleRegistry> m_modules;
+    std::unique_ptr<INode> m_root;
+    std::vector<std::unique_ptr<INode>> m_nodes;
+    ULONG m_nextHandle = 1;
+    std::vector<INode*> m_selection;
+    std::map<MSTR, int> m_nameCounters;
+
+    PickModeCallback* m_pickMode = nullptr;
+    INode* m_pickCandidate = nullptr;
+    std::vector<MSTR> m_prompts;
+
+    MessageLoop m_loop;
+    Hold m_hold;
+};
+
+/// The host interface of this process.
+Interface* GetCOREInterface();
+
+/// Ticks per frame at the scene's frame rate (TIME_TICKSPERSEC / frame rate; 160 at 30 fps).
+int GetTicksPerFrame();
+/// Frames per second of the scene.
+int GetFrameRate();
+/// How many units of `type` one scene unit is (see Interface::GetMasterScale).
+double GetMasterScale(int type);

@@ -1,0 +1,385 @@
+#include "host/Object.h"
+
+#include "host/ParamBlock2.h"
+
+namespace {
+
+constexpr USHORT kTriMeshChunk = 0x0400;
+constexpr USHORT kPolyVertsChunk = 0x0410;
+constexpr USHORT kPolyFacesChunk = 0x0411;
+constexpr USHORT kPolyMapChunk = 0x0412;
+
+// Polygons larger than this are refused on load; it bounds per-face allocations.
+constexpr std::uint32_t kMaxPolygonDegree = 1u << 16;
+
+} // namespace
+
+Interval ObjectState::Validity(TimeValue t) const {
+    return obj ? obj->ObjectValidity(t) : NEVER;
+}
+
+ObjectState Object::Eval(TimeValue) {
+    return ObjectState(this);
+}
+
+Interval Object::ObjectValidity(TimeValue t) {
+    Interval valid = FOREVER;
+    for (int c = 0; c < NUM_OBJ_CHANS; ++c)
+        valid &= ChannelValidity(t, c);
+    return valid;
+}
+
+Interval Object::ChannelValidity(TimeValue, int nchan) {
+    return nchan >= 0 && nchan < NUM_OBJ_CHANS ? m_chanValid[nchan] : FOREVER;
+}
+
+void Object::SetChannelValidity(int nchan, Interval v) {
+    if (nchan >= 0 && nchan < NUM_OBJ_CHANS)
+        m_chanValid[nchan] = v;
+}
+
+void Object::UpdateValidity(int nchan, Interval v) {
+    if (nchan >= 0 && nchan < NUM_OBJ_CHANS)
+        m_chanValid[nchan] &= v;
+}
+
+Object* Object::ConvertToType(TimeValue, Class_ID obtype) {
+    return obtype == ClassID() ? this : nullptr;
+}
+
+void Object::GetDeformBBox(TimeValue, Box3& box, Matrix3*, BOOL) {
+    box.Init();
+}
+
+Object* Object::MakeShallowCopy(ChannelMask) {
+    RemapDir remap;
+    return static_cast<Object*>(remap.CloneRef(this));
+}
+
+void TriObject::GetClassName(MSTR& s, bool) const {
+    s = _T("Editable Mesh");
+}
+
+int TriObject::CanConvertToType(Class_ID obtype) {
+    return obtype == triObjectClassID || obtype == polyObjectClassID || obtype == defObjectClassID;
+}
+
+Object* TriObject::ConvertToType(TimeValue, Class_ID obtype) {
+    if (obtype == triObjectClassID || obtype == defObjectClassID)
+        return this;
+    if (obtype == polyObjectClassID) {
+        auto* poly = new PolyObject();
+        poly->mm.SetFromTri(mesh);
+        return poly;
+    }
+    return nullptr;
+}
+
+void TriObject::GetDeformBBox(TimeValue, Box3& box, Matrix3* tm, BOOL) {
+    box = mesh.getBoundingBox(tm);
+}
+
+Object* TriObject::MakeShallowCopy(ChannelMask) {
+    auto* copy = new TriObject();
+    copy->mesh = mesh;
+    for (int c = 0; c < NUM_OBJ_CHANS; ++c)
+        copy->m_chanValid[c] = m_chanValid[c];
+    return copy;
+}
+
+ReferenceTarget* TriObject::Clone(RemapDir& remap) {
+    auto* copy = new TriObject();
+    copy->mesh = mesh;
+    BaseClone(this, copy, remap);
+    return copy;
+}
+
+IOResult TriObject::Save(ISave* isave) {
+    isave->BeginChunk(kTriMeshChunk);
+    IOResult res = mesh.Save(isave);
+    isave->EndChunk();
+    return res;
+}
+
+IOResult TriObject::Load(ILoad* iload) {
+    IOResult res;
+    while ((res = iload->OpenChunk()) == IO_OK) {
+        if (iload->CurChunkID() == kTriMeshChunk)
+            res = mesh.Load(iload);
+        if (res != IO_OK || iload->CloseChunk() != IO_OK)
+            return IO_ERROR;
+    }
+    return res == IO_END ? IO_OK : IO_ERROR;
+}
+
+TriObject* CreateNewTriObject() {
+    return new TriObject();
+}
+
+void PolyObject::GetClassName(MSTR& s, bool) const {
+    s = _T("Editable Poly");
+}
+
+int PolyObject::CanConvertToType(Class_ID obtype) {
+    return obtype == triObjectClassID || obtype == polyObjectClassID || obtype == defObjectClassID;
+}
+
+Object* PolyObject::ConvertToType(TimeValue, Class_ID obtype) {
+    if (obtype == polyObjectClassID || obtype == defObjectClassID)
+        return this;
+    if (obtype == triObjectClassID) {
+        auto* tri = new TriObject();
+        mm.OutToTri(tri->mesh);
+        return tri;
+    }
+    return nullptr;
+}
+
+void PolyObject::GetDeformBBox(TimeValue, Box3& box, Matrix3* tm, BOOL) {
+    box.Init();
+    for (int i = 0; i < mm.VNum(); ++i)
+        box += tm ? mm.P(i) * *tm : mm.P(i);
+}
+
+Object* PolyObject::MakeShallowCopy(ChannelMask) {
+    auto* copy = new PolyObject();
+    copy->mm = mm;
+    for (int c = 0; c < NUM_OBJ_CHANS; ++c)
+        copy->m_chanValid[c] = m_chanValid[c];
+    return copy;
+}
+
+ReferenceTarget* PolyObject::Clone(RemapDir& remap) {
+    auto* copy = new PolyObject();
+    copy->mm = mm;
+    BaseClone(this, copy, remap);
+    return copy;
+}
+
+IOResult PolyObject::Save(ISave* isave) {
+    isave->BeginChunk(kPolyVertsChunk);
+    IOResult res = WriteValue(*isave, static_cast<std::uint32_t>(mm.VNum()));
+    for (int i = 0; i < mm.VNum() && res == IO_OK; ++i) {
+        res = WriteValue(*isave, mm.P(i).x);
+        res = res == IO_OK ? WriteValue(*isave, mm.P(i).y) : res;
+        res = res == IO_OK ? WriteValue(*isave, mm.P(i).z) : res;
+    }
+    isave->EndChunk();
+    // Faces: uint32 count; per face uint32 degree, smGroup, uint16 material, byte hidden, then
+    // per corner int32 vertex and byte edge visibility.
+    isave->BeginChunk(kPolyFacesChunk);
+    res = res == IO_OK ? WriteValue(*isave, static_cast<std::uint32_t>(mm.FNum())) : res;
+    for (int f = 0; f < mm.FNum() && res == IO_OK; ++f) {
+        const MNFace& face = *mm.F(f);
+        res = WriteValue(*isave, static_cast<std::uint32_t>(face.deg));
+        res = res == IO_OK ? WriteValue(*isave, face.smGroup) : res;
+        res = res == IO_OK ? WriteValue(*isave, face.material) : res;
+        res = res == IO_OK ? WriteValue(*isave, static_cast<BYTE>(face.hidden)) : res;
+        for (int c = 0; c < face.deg && res == IO_OK; ++c) {
+            res = WriteValue(*isave, static_cast<std::int32_t>(face.vtx[static_cast<size_t>(c)]));
+            res = res == IO_OK
+                      ? WriteValue(*isave, static_cast<BYTE>(face.visedg[static_cast<size_t>(c)]))
+                      : res;
+        }
+    }
+    isave->EndChunk();
+    for (int mp = 0; mp < mm.MNum() && res == IO_OK; ++mp) {
+        const MNMap* map = mm.M(mp);
+        if (!map)
+            continue;
+        isave->BeginChunk(kPolyMapChunk);
+        res = WriteValue(*isave, static_cast<std::int32_t>(mp));
+        res = res == IO_OK ? WriteValue(*isave, static_cast<std::uint32_t>(map->v.size())) : res;
+        for (const UVVert& uv : map->v) {
+            res = res == IO_OK ? WriteValue(*isave, uv.x) : res;
+            res = res == IO_OK ? WriteValue(*isave, uv.y) : res;
+            res = res == IO_OK ? WriteValue(*isave, uv.z) : res;
+        }
+        for (const std::vector<int>& corners : map->f) {
+            for (int id : corners)
+                res = res == IO_OK ? WriteValue(*isave, static_cast<std::int32_t>(id)) : res;
+        }
+        isave->EndChunk();
+    }
+    return res;
+}
+
+IOResult PolyObject::Load(ILoad* iload) {
+    MNMesh loaded;
+    IOResult res;
+    while ((res = iload->OpenChunk()) == IO_OK) {
+        switch (iload->CurChunkID()) {
+        case kPolyVertsChunk: {
+            std::uint32_t count = 0;
+            res = ReadValue(*iload, count);
+            if (res != IO_OK || std::uint64_t(count) * 12 > iload->CurChunkRemaining()) {
+                res = IO_ERROR;
+                break;
+            }
+            for (std::uint32_t i = 0; i < count && res == IO_OK; ++i) {
+                Point3 p;
+                res = ReadValue(*iload, p.x);
+                res = res == IO_OK ? ReadValue(*iload, p.y) : res;
+                res = res == IO_OK ? ReadValue(*iload, p.z) : res;
+                loaded.NewVert(p);
+            }
+            break;
+        }
+        case kPolyFacesChunk: {
+            std::uint32_t count = 0;
+            res = ReadValue(*iload, count);
+            if (res != IO_OK || std::uint64_t(count) * 11 > iload->CurChunkRemaining()) {
+                res = IO_ERROR;
+                break;
+            }
+            for (std::uint32_t f = 0; f < count && res == IO_OK; ++f) {
+                std::uint32_t deg = 0;
+                DWORD smGroup = 0;
+                MtlID material = 0;
+                BYTE hidden = 0;
+                res = ReadValue(*iload, deg);
+                res = res == IO_OK ? ReadValue(*iload, smGroup) : res;
+                res = res == IO_OK ? ReadValue(*iload, material) : res;
+                res = res == IO_OK ? ReadValue(*iload, hidden) : res;
+                if (res != IO_OK || deg < 3 || deg > kMaxPolygonDegree ||
+                    std::uint64_t(deg) * 5 > iload->CurChunkRemaining()) {
+                    res = IO_ERROR;
+                    break;
+                }
+                std::vector<int> vtx(deg);
+                std::vector<bool> vis(deg);
+                for (std::uint32_t c = 0; c < deg && res == IO_OK; ++c) {
+                    std::int32_t v = 0;
+                    BYTE visible = 0;
+                    res = ReadValue(*iload, v);
+                    res = res == IO_OK ? ReadValue(*iload, visible) : res;
+                    vtx[c] = v;
+                    vis[c] = visible != 0;
+                }
+                int index = res == IO_OK ? loaded.NewFace(static_cast<int>(deg), vtx.data(),
+                                                          smGroup, material)
+                                         : -1;
+                if (index < 0) {
+                    res = IO_ERROR;
+                    break;
+                }
+                loaded.F(index)->visedg = vis;
+                loaded.F(index)->hidden = hidden != 0;
+            }
+            break;
+        }
+        case kPolyMapChunk: {
+            std::int32_t mp = -1;
+            std::uint32_t count = 0;
+            res = ReadValue(*iload, mp);
+            res = res == IO_OK ? ReadValue(*iload, count) : res;
+            if (res != IO_OK || mp < 0 || mp >= MAX_MESHMAPS || loaded.MapSupported(mp) ||
+                std::uint64_t(count) * 12 > iload->CurChunkRemaining()) {
+                res = IO_ERROR;
+                break;
+            }
+            loaded.SetMapSupport(mp, true);
+            MNMap& map = *loaded.M(mp);
+            map.v.resize(count);
+            for (UVVert& uv : map.v) {
+                res = res == IO_OK ? ReadValue(*iload, uv.x) : res;
+                res = res == IO_OK ? ReadValue(*iload, uv.y) : res;
+                res = res == IO_OK ? ReadValue(*iload, uv.z) : res;
+            }
+            for (std::vector<int>& corners : map.f) {
+                for (int& id : corners) {
+                    std::int32_t v = 0;
+                    res = res == IO_OK ? ReadValue(*iload, v) : res;
+                    if (res == IO_OK && (v < 0 || static_cast<std::uint32_t>(v) >= count))
+                        res = IO_ERROR;
+                    id = v;
+                }
+            }
+            break;
+        }
+        default:
+            break;
+        }
+        if (res != IO_OK || iload->CloseChunk() != IO_OK)
+            return IO_ERROR;
+    }
+    if (res != IO_END)
+        return IO_ERROR;
+    mm = std::move(loaded);
+    return IO_OK;
+}
+
+void SimpleObject2::UpdateMesh(TimeValue t) {
+    if (!ivalid.InInterval(t))
+        BuildMesh(t);
+}
+
+ObjectState SimpleObject2::Eval(TimeValue t) {
+    UpdateMesh(t);
+    return ObjectState(this);
+}
+
+Interval SimpleObject2::ObjectValidity(TimeValue t) {
+    UpdateMesh(t);
+    return ivalid;
+}
+
+int SimpleObject2::CanConvertToType(Class_ID obtype) {
+    return obtype == ClassID() || obtype == triObjectClassID || obtype == polyObjectClassID ||
+           obtype == defObjectClassID;
+}
+
+Object* SimpleObject2::ConvertToType(TimeValue t, Class_ID obtype) {
+    if (obtype == ClassID())
+        return this;
+    UpdateMesh(t);
+    if (obtype == triObjectClassID || obtype == defObjectClassID) {
+        auto* tri = new TriObject();
+        tri->mesh = mesh;
+        for (int c = 0; c < NUM_OBJ_CHANS; ++c)
+            tri->SetChannelValidity(c, ivalid);
+        return tri;
+    }
+    if (obtype == polyObjectClassID) {
+        auto* poly = new PolyObject();
+        poly->mm.SetFromTri(mesh);
+        for (int c = 0; c < NUM_OBJ_CHANS; ++c)
+            poly->SetChannelValidity(c, ivalid);
+        return poly;
+    }
+    return nullptr;
+}
+
+void SimpleObject2::GetDeformBBox(TimeValue t, Box3& box, Matrix3* tm, BOOL) {
+    UpdateMesh(t);
+    box = mesh.getBoundingBox(tm);
+}
+
+// The copy holds the mesh as last built; the pipeline evaluates the object at its time first.
+Object* SimpleObject2::MakeShallowCopy(ChannelMask) {
+    return ConvertToType(ivalid.Empty() ? 0 : ivalid.Start(), triObjectClassID);
+}
+
+RefTargetHandle SimpleObject2::GetReference(int i) {
+    return i == 0 ? pblock2 : nullptr;
+}
+
+void SimpleObject2::SetReference(int i, RefTargetHandle rtarg) {
+    if (i == 0)
+        pblock2 = static_cast<IParamBlock2*>(rtarg);
+}
+
+RefResult SimpleObject2::NotifyRefChanged(const Interval&, RefTargetHandle, PartID&,
+                                          RefMessage message, BOOL) {
+    if (message == REFMSG_CHANGE)
+        InvalidateMesh();
+    return REF_SUCCEED;
+}
+
+IParamBlock2* SimpleObject2::GetParamBlockByID(short id) {
+    return pblock2 && pblock2->ID() == id ? pblock2 : nullptr;
+}
+
+Animatable* SimpleObject2::SubAnim(int i) {
+    return i == 0 ? pblock2 : nullptr;
+}

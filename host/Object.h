@@ -1,0 +1,176 @@
+#pragma once
+// Scene objects and the data flowing through modifier stacks: Object, GeomObject, TriObject,
+// PolyObject, SimpleObject2 (procedural objects that build a mesh) and ObjectState.
+
+#include "host/MNMesh.h"
+#include "host/Reference.h"
+
+class INode;
+class Object;
+
+/// Channels of an object flowing up a modifier stack (bit masks and channel numbers).
+using ChannelMask = DWORD;
+inline constexpr ChannelMask TOPO_CHANNEL = 1u << 0;
+inline constexpr ChannelMask GEOM_CHANNEL = 1u << 1;
+inline constexpr ChannelMask TEXMAP_CHANNEL = 1u << 2;
+inline constexpr ChannelMask MTL_CHANNEL = 1u << 3;
+inline constexpr ChannelMask SELECT_CHANNEL = 1u << 4;
+inline constexpr ChannelMask SUBSEL_TYPE_CHANNEL = 1u << 5;
+inline constexpr ChannelMask DISP_ATTRIB_CHANNEL = 1u << 6;
+inline constexpr ChannelMask VERTCOLOR_CHANNEL = 1u << 7;
+inline constexpr ChannelMask ALL_CHANNELS = 0xFFu;
+inline constexpr int TOPO_CHAN_NUM = 0;
+inline constexpr int GEOM_CHAN_NUM = 1;
+inline constexpr int TEXMAP_CHAN_NUM = 2;
+inline constexpr int MTL_CHAN_NUM = 3;
+inline constexpr int SELECT_CHAN_NUM = 4;
+inline constexpr int SUBSEL_TYPE_CHAN_NUM = 5;
+inline constexpr int DISP_ATTRIB_CHAN_NUM = 6;
+inline constexpr int VERT_COLOR_CHAN_NUM = 7;
+inline constexpr int NUM_OBJ_CHANS = 8;
+
+/// The result of evaluating an object or a node at a time: the object (owned by the object
+/// itself or by the pipeline cache of its derived object; valid until the next evaluation of the
+/// same node or stack) and the interval over which the node transform holds.
+class ObjectState {
+public:
+    Object* obj = nullptr;
+    /// The node's object transform when evaluated through a node, null otherwise.
+    Matrix3* tm = nullptr;
+    Interval tmValid = FOREVER;
+
+    ObjectState() = default;
+    explicit ObjectState(Object* o) : obj(o) {}
+    /// Validity of the object at t (empty when there is no object).
+    Interval Validity(TimeValue t) const;
+};
+
+/// Base of objects and modifiers (everything that appears in a modifier stack).
+class BaseObject : public ReferenceTarget {
+public:
+    /// Name shown in the modifier stack.
+    virtual MSTR GetObjectName() {
+        MSTR name;
+        GetClassName(name);
+        return name;
+    }
+};
+
+/// An object at the bottom of (or flowing through) a modifier stack. Each of its channels has a
+/// validity interval; the object's validity is their intersection.
+class Object : public BaseObject {
+public:
+    /// Evaluates the object at t. Base objects return themselves.
+    virtual ObjectState Eval(TimeValue t);
+    /// Intersection of all channel validities.
+    virtual Interval ObjectValidity(TimeValue t);
+    virtual Interval ChannelValidity(TimeValue t, int nchan);
+    virtual void SetChannelValidity(int nchan, Interval v);
+    /// Intersects the validity of one channel (TOPO_CHAN_NUM ...) with v.
+    void UpdateValidity(int nchan, Interval v);
+    /// Whether ConvertToType can produce an object of class obtype.
+    virtual int CanConvertToType(Class_ID obtype) { return obtype == ClassID(); }
+    /// The object converted to obtype at t: this object itself when it already is one (the
+    /// caller must then not delete it), else a new object the caller owns; null when impossible.
+    virtual Object* ConvertToType(TimeValue t, Class_ID obtype);
+    /// Whether the object is of class classID or derives from it.
+    virtual BOOL IsSubClassOf(Class_ID classID) { return classID == ClassID(); }
+    /// Bounding box of the deformable points, transformed by *tm when given.
+    virtual void GetDeformBBox(TimeValue t, Box3& box, Matrix3* tm = nullptr, BOOL useSel = FALSE);
+    /// The object at the bottom of a stack (this for base objects).
+    virtual Object* FindBaseObject() { return this; }
+    /// A copy for modification in a stack, owned by the caller.
+    virtual Object* MakeShallowCopy(ChannelMask channels);
+    virtual BOOL IsWorldSpaceObject() { return FALSE; }
+    /// True for objects whose points modifiers can move.
+    virtual int IsDeformable() { return FALSE; }
+
+protected:
+    Interval m_chanValid[NUM_OBJ_CHANS] = {FOREVER, FOREVER, FOREVER, FOREVER,
+                                           FOREVER, FOREVER, FOREVER, FOREVER};
+};
+
+/// Objects with geometry (super class GEOMOBJECT_CLASS_ID).
+class GeomObject : public Object {
+public:
+    SClass_ID SuperClassID() override { return GEOMOBJECT_CLASS_ID; }
+};
+
+/// An object holding a triangle mesh.
+class TriObject : public GeomObject {
+public:
+    Mesh mesh;
+
+    Mesh& GetMesh() { return mesh; }
+    Class_ID ClassID() override { return triObjectClassID; }
+    void GetClassName(MSTR& s, bool localized = true) const override;
+    int CanConvertToType(Class_ID obtype) override;
+    Object* ConvertToType(TimeValue t, Class_ID obtype) override;
+    void GetDeformBBox(TimeValue t, Box3& box, Matrix3* tm = nullptr, BOOL useSel = FALSE) override;
+    Object* MakeShallowCopy(ChannelMask channels) override;
+    int IsDeformable() override { return TRUE; }
+    ReferenceTarget* Clone(RemapDir& remap) override;
+    IOResult Save(ISave* isave) override;
+    IOResult Load(ILoad* iload) override;
+};
+
+/// A new empty triangle object, owned by the caller until referenced.
+TriObject* CreateNewTriObject();
+
+/// An object holding a polygon mesh.
+class PolyObject : public GeomObject {
+public:
+    MNMesh mm;
+
+    MNMesh& GetMesh() { return mm; }
+    Class_ID ClassID() override { return polyObjectClassID; }
+    void GetClassName(MSTR& s, bool localized = true) const override;
+    int CanConvertToType(Class_ID obtype) override;
+    Object* ConvertToType(TimeValue t, Class_ID obtype) override;
+    void GetDeformBBox(TimeValue t, Box3& box, Matrix3* tm = nullptr, BOOL useSel = FALSE) override;
+    Object* MakeShallowCopy(ChannelMask channels) override;
+    int IsDeformable() override { return TRUE; }
+    ReferenceTarget* Clone(RemapDir& remap) override;
+    IOResult Save(ISave* isave) override;
+    IOResult Load(ILoad* iload) override;
+};
+
+/// A procedural geometric object that builds a triangle mesh from its parameters. Reference 0
+/// is its parameter block (null when the class keeps its parameters elsewhere). Derived classes
+/// implement BuildMesh, which fills `mesh` for time t and sets `ivalid`.
+class SimpleObject2 : public GeomObject {
+public:
+    IParamBlock2* pblock2 = nullptr;
+    Mesh mesh;
+    /// The time span over which `mesh` is current; emptied by InvalidateMesh.
+    Interval ivalid;
+
+    /// Builds `mesh` for time t and sets `ivalid`.
+    virtual void BuildMesh(TimeValue t) = 0;
+    virtual BOOL OKtoDisplay(TimeValue t) {
+        (void)t;
+        return TRUE;
+    }
+    /// Rebuilds the mesh when it is not current at t.
+    void UpdateMesh(TimeValue t);
+    /// Marks the mesh out of date.
+    void InvalidateMesh() { ivalid.SetEmpty(); }
+
+    ObjectState Eval(TimeValue t) override;
+    Interval ObjectValidity(TimeValue t) override;
+    int CanConvertToType(Class_ID obtype) override;
+    Object* ConvertToType(TimeValue t, Class_ID obtype) override;
+    void GetDeformBBox(TimeValue t, Box3& box, Matrix3* tm = nullptr, BOOL useSel = FALSE) override;
+    Object* MakeShallowCopy(ChannelMask channels) override;
+
+    int NumRefs() override { return 1; }
+    RefTargetHandle GetReference(int i) override;
+    void SetReference(int i, RefTargetHandle rtarg) override;
+    RefResult NotifyRefChanged(const Interval& changeInt, RefTargetHandle hTarget, PartID& partID,
+                               RefMessage message, BOOL propagate) override;
+    int NumParamBlocks() override { return pblock2 ? 1 : 0; }
+    IParamBlock2* GetParamBlock(int i) override { return i == 0 ? pblock2 : nullptr; }
+    IParamBlock2* GetParamBlockByID(short id) override;
+    int NumSubs() override { return 1; }
+    Animatable* SubAnim(int i) override;
+};

@@ -1,0 +1,122 @@
+#include "host/Win32.h"
+
+#include "host/Interface.h"
+#include "host/Module.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+int LoadString(HINSTANCE instance, UINT id, MCHAR* buffer, int bufferMax) {
+    if (!buffer || bufferMax <= 0)
+        return 0;
+    buffer[0] = 0;
+    if (!instance)
+        return 0;
+    const MSTR* text = instance->FindString(id);
+    if (!text)
+        return 0;
+    const int n = std::min(static_cast<int>(text->size()), bufferMax - 1);
+    std::copy(text->begin(), text->begin() + n, buffer);
+    buffer[n] = 0;
+    return n;
+}
+
+void SetStringResource(HINSTANCE instance, UINT id, const MCHAR* text) {
+    if (instance)
+        instance->strings[id] = text ? text : _T("");
+}
+
+BOOL DisableThreadLibraryCalls(HINSTANCE) {
+    return TRUE;
+}
+
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapseMs, TIMERPROC callback) {
+    return GetCOREInterface()->GetMessageLoop().SetTimer(window, id, elapseMs, callback);
+}
+
+BOOL KillTimer(HWND window, UINT_PTR id) {
+    return GetCOREInterface()->GetMessageLoop().KillTimer(window, id);
+}
+
+UINT_PTR MessageLoop::SetTimer(HWND window, UINT_PTR id, UINT elapseMs, TIMERPROC callback) {
+    if (!callback)
+        return 0;
+    const UINT period = std::max<UINT>(elapseMs, 1);
+    if (window) {
+        for (Timer& timer : m_timers) {
+            if (timer.window == window && timer.id == id) {
+                timer.periodMs = period;
+                timer.callback = callback;
+                timer.dueMs = m_nowMs + period;
+                return id;
+            }
+        }
+    } else {
+        id = m_nextId++;
+    }
+    m_timers.push_back(Timer{window, id, period, callback, m_nowMs + period});
+    return id;
+}
+
+BOOL MessageLoop::KillTimer(HWND window, UINT_PTR id) {
+    auto it = std::find_if(m_timers.begin(), m_timers.end(),
+                           [&](const Timer& t) { return t.window == window && t.id == id; });
+    if (it == m_timers.end())
+        return FALSE;
+    m_timers.erase(it);
+    return TRUE;
+}
+
+int MessageLoop::DeliverDueTimers() {
+    // A callback may set or kill timers; work from a snapshot of the ids and look each one up
+    // again before delivering.
+    std::vector<std::pair<HWND, UINT_PTR>> due;
+    for (const Timer& timer : m_timers) {
+        if (timer.dueMs <= m_nowMs)
+            due.emplace_back(timer.window, timer.id);
+    }
+    int delivered = 0;
+    for (auto [window, id] : due) {
+        auto it = std::find_if(m_timers.begin(), m_timers.end(),
+                               [&](const Timer& t) { return t.window == window && t.id == id; });
+        if (it == m_timers.end() || it->dueMs > m_nowMs)
+            continue;
+        it->dueMs = m_nowMs + it->periodMs;
+        TIMERPROC callback = it->callback;
+        callback(window, WM_TIMER, id, static_cast<DWORD>(m_nowMs));
+        ++delivered;
+    }
+    return delivered;
+}
+
+int MessageLoop::RunTicks(int maxTicks) {
+    int delivered = 0;
+    while (delivered < maxTicks && !m_timers.empty()) {
+        std::uint64_t next = m_timers.front().dueMs;
+        for (const Timer& timer : m_timers)
+            next = std::min(next, timer.dueMs);
+        m_nowMs = std::max(m_nowMs, next);
+        delivered += DeliverDueTimers();
+    }
+    return delivered;
+}
+
+int MessageLoop::Run(std::uint64_t timeoutMs) {
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    const std::uint64_t startMs = m_nowMs;
+    int delivered = 0;
+    while (!m_timers.empty()) {
+        auto elapsed = static_cast<std::uint64_t>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+        if (elapsed >= timeoutMs)
+            break;
+        m_nowMs = startMs + elapsed;
+        int n = DeliverDueTimers();
+        delivered += n;
+        if (n == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return delivered;
+}

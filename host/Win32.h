@@ -1,0 +1,75 @@
+#pragma once
+// The few platform services the plug-ins call by their Win32 names, provided headlessly: module
+// handles, string resources, thread timers delivered through the host's message loop.
+
+#include "host/MaxTypes.h"
+
+#include <vector>
+
+struct HostModule;
+/// Handle of a loaded module (its string table and file name live behind it).
+using HINSTANCE = HostModule*;
+using HMODULE = HINSTANCE;
+/// Opaque window handle; the headless host has no windows, so plug-ins pass null.
+using HWND = struct HostWindow*;
+using UINT_PTR = std::uintptr_t;
+using LRESULT = std::intptr_t;
+/// Timer callback: window, message (WM_TIMER), timer id, tick count in milliseconds.
+using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
+
+inline constexpr DWORD DLL_PROCESS_DETACH = 0;
+inline constexpr DWORD DLL_PROCESS_ATTACH = 1;
+inline constexpr DWORD DLL_THREAD_ATTACH = 2;
+inline constexpr DWORD DLL_THREAD_DETACH = 3;
+inline constexpr UINT WM_TIMER = 0x0113;
+
+/// Copies string `id` of a module's string table into buffer (at most bufferMax - 1 characters,
+/// always terminated). Returns the characters copied, 0 when the module or the string is missing.
+int LoadString(HINSTANCE instance, UINT id, MCHAR* buffer, int bufferMax);
+/// Adds or replaces a string of a module's string table (modules register their table from
+/// DllMain; the application may add translations).
+void SetStringResource(HINSTANCE instance, UINT id, const MCHAR* text);
+/// Accepted and ignored: the host has no thread notifications.
+BOOL DisableThreadLibraryCalls(HINSTANCE instance);
+
+/// Starts a periodic timer of `elapseMs` milliseconds whose expiries the host's message loop
+/// delivers to `callback` on the user-interface thread. With a null window the id argument is
+/// ignored and a fresh id is returned; 0 means failure (no callback).
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapseMs, TIMERPROC callback);
+/// Stops a timer; false when no such timer runs.
+BOOL KillTimer(HWND window, UINT_PTR id);
+
+/// The host's message loop and its thread timers, owned by the Interface. Everything runs on the
+/// calling (user-interface) thread, so timer callbacks never overlap each other or other host
+/// calls. Time is the loop clock in milliseconds: RunTicks advances it deterministically, Run
+/// follows the wall clock.
+class MessageLoop {
+public:
+    /// See the free function SetTimer.
+    UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapseMs, TIMERPROC callback);
+    BOOL KillTimer(HWND window, UINT_PTR id);
+    /// Delivers one tick to every timer due at the current loop clock, in timer start order.
+    /// Returns the number of ticks delivered.
+    int DeliverDueTimers();
+    /// Advances the loop clock to each next expiry and delivers it, until `maxTicks` ticks were
+    /// delivered or no timer runs. Returns the ticks delivered.
+    int RunTicks(int maxTicks);
+    /// Follows the wall clock until no timer is left or `timeoutMs` passed. Returns ticks.
+    int Run(std::uint64_t timeoutMs);
+    int ActiveTimers() const { return static_cast<int>(m_timers.size()); }
+    std::uint64_t NowMs() const { return m_nowMs; }
+    /// Stops every timer (scene reset).
+    void Clear() { m_timers.clear(); }
+
+private:
+    struct Timer {
+        HWND window;
+        UINT_PTR id;
+        UINT periodMs;
+        TIMERPROC callback;
+        std::uint64_t dueMs;
+    };
+    std::vector<Timer> m_timers;
+    std::uint64_t m_nowMs = 0;
+    UINT_PTR m_nextId = 1;
+};

@@ -1,0 +1,242 @@
+#include "shatter/Fragmenter.h"
+
+#include "shatter/CutMesh.h"
+#include "shatter/SeedSampler.h"
+#include "shatter/VoronoiCells.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+namespace Quarix::Shatter {
+
+namespace {
+
+/// Vertices nearer a cut plane than this fraction of the bounding diagonal count as lying on
+/// it: far above double rounding, far below anything visible or meaningful to collision.
+constexpr double kSnapFraction = 1e-9;
+/// Host material ids are 16 bits wide.
+constexpr int kMaxMaterialId = 0xffff;
+
+Tri FlipTri(const Tri& t) {
+    return {t[0], t[2], t[1]};
+}
+
+/// Edge bits follow a flip: (a, b, c) -> (a, c, b) turns edges ab, bc, ca into ac, cb, ba.
+std::uint32_t FlipEdgeBits(std::uint32_t flags) {
+    return (flags & ~kEdgeVisibleMask) | ((flags >> 2) & 1u) | (flags & 2u) | ((flags & 1u) << 2);
+}
+
+void FlipFaces(CutMesh& mesh) {
+    for (CutFace& f : mesh.faces) {
+        f.v = FlipTri(f.v);
+        f.flags = FlipEdgeBits(f.flags);
+    }
+    for (CutChannel& c : mesh.channels)
+        for (Tri& t : c.faces)
+            t = FlipTri(t);
+}
+
+/// The source as a working mesh, without faces that repeat a vertex: they have no area and no
+/// edge to cut, and would make a closed mesh look open.
+CutMesh MakeBaseMesh(const ShatterMesh& source) {
+    CutMesh base = CutMesh::FromShatterMesh(source);
+    std::size_t kept = 0;
+    for (std::size_t f = 0; f < base.faces.size(); ++f) {
+        const Tri& t = base.faces[f].v;
+        if (t[0] == t[1] || t[1] == t[2] || t[2] == t[0])
+            continue;
+        base.faces[kept] = base.faces[f];
+        for (CutChannel& c : base.channels)
+            c.faces[kept] = c.faces[f];
+        ++kept;
+    }
+    base.faces.resize(kept);
+    for (CutChannel& c : base.channels)
+        c.faces.resize(kept);
+    return base;
+}
+
+/// Appends each edge-connected part of a cell's piece to the output as its own element, with
+/// its own vertices and map vertices.
+class PieceWriter {
+public:
+    PieceWriter(ShatterMesh& out, bool flip) : out_(out), flip_(flip) {}
+
+    int Append(const CutMesh& piece) {
+        std::vector<Tri> tris;
+        tris.reserve(piece.faces.size());
+        for (const CutFace& f : piece.faces)
+            tris.push_back(f.v);
+        int parts = 0;
+        const std::vector<int> label = LabelEdgeConnectedElements(tris, &parts);
+
+        // Faces grouped by part, in face order within a part.
+        std::vector<int> start(parts + 1, 0), order(piece.faces.size());
+        for (int l : label)
+            ++start[l + 1];
+        for (int p = 0; p < parts; ++p)
+            start[p + 1] += start[p];
+        std::vector<int> fill(start.begin(), start.end() - 1);
+        for (std::size_t f = 0; f < label.size(); ++f)
+            order[fill[label[f]]++] = static_cast<int>(f);
+
+        std::vector<int> stamp(piece.verts.size(), -1), remap(piece.verts.size());
+        std::vector<std::vector<int>> mapStamp(piece.channels.size()),
+            mapRemap(piece.channels.size());
+        std::vector<MapChannel*> outChannels(piece.channels.size());
+        for (std::size_t c = 0; c < piece.channels.size(); ++c) {
+            mapStamp[c].assign(piece.channels[c].verts.size(), -1);
+            mapRemap[c].resize(piece.channels[c].verts.size());
+            outChannels[c] = &out_.channels[piece.channels[c].number];
+        }
+
+        for (int p = 0; p < parts; ++p) {
+            for (int k = start[p]; k < start[p + 1]; ++k) {
+                const int f = order[k];
+                const CutFace& face = piece.faces[f];
+                Tri v;
+                for (int i = 0; i < 3; ++i) {
+                    const int src = face.v[i];
+                    if (stamp[src] != p) {
+                        stamp[src] = p;
+                        remap[src] = static_cast<int>(out_.verts.size());
+                        out_.verts.push_back(piece.verts[src]);
+                    }
+                    v[i] = remap[src];
+                }
+                out_.faces.push_back({flip_ ? FlipTri(v) : v,
+                                      flip_ ? FlipEdgeBits(face.flags) : face.flags,
+                                      face.smoothing});
+                for (std::size_t c = 0; c < piece.channels.size(); ++c) {
+                    const CutChannel& ch = piece.channels[c];
+                    MapChannel& dst = *outChannels[c];
+                    Tri m;
+                    for (int i = 0; i < 3; ++i) {
+                        const int src = ch.faces[f][i];
+                        if (mapStamp[c][src] != p) {
+                            mapStamp[c][src] = p;
+                            mapRemap[c][src] = static_cast<int>(dst.verts.size());
+                            dst.verts.push_back(ch.verts[src]);
+                        }
+                        m[i] = mapRemap[c][src];
+                    }
+                    dst.faces.push_back(flip_ ? FlipTri(m) : m);
+                }
+            }
+        }
+        return parts;
+    }
+
+private:
+    ShatterMesh& out_;
+    bool flip_;
+};
+
+} // namespace
+
+int MaxFragmentCount(std::size_t faceCount, double workBudget) {
+    const double byWork = workBudget / static_cast<double>(std::max<std::size_t>(faceCount, 1));
+    return static_cast<int>(std::clamp(byWork, 2.0, static_cast<double>(kMaxFragments)));
+}
+
+bool FragmentMesh(const ShatterMesh& source, const FragmentSettings& settings, ShatterMesh& out,
+                  FragmentStats* stats) {
+    ValidateMesh(source);
+    if (!IsFinite(settings.impactPoint) || !std::isfinite(settings.bias) ||
+        !(settings.cutWorkBudget > 0.0))
+        throw std::invalid_argument(
+            "shatter: the impact point, bias and work budget must be finite");
+    FragmentStats local;
+    FragmentStats& st = stats ? *stats : local;
+    st = FragmentStats{};
+    if (settings.fragmentCount <= 1 || source.faces.empty())
+        return false;
+
+    CutMesh base = MakeBaseMesh(source);
+    if (base.faces.empty())
+        return false;
+    std::vector<Tri> tris;
+    tris.reserve(base.faces.size());
+    for (const CutFace& f : base.faces)
+        tris.push_back(f.v);
+
+    // Cutting and capping assume outward winding; an inside-out solid is turned for the work
+    // and turned back on output.
+    const bool closed = IsClosedManifold(tris);
+    bool flipped = false;
+    if (closed && SignedVolume(base.verts, tris) < 0.0) {
+        FlipFaces(base);
+        for (Tri& t : tris)
+            t = FlipTri(t);
+        flipped = true;
+    }
+    st.closed = closed && settings.capClosedMeshes;
+
+    Bounds bounds;
+    for (const Tri& t : tris)
+        for (int i : t)
+            bounds.Add(base.verts[i]);
+    const Vec3 size = bounds.Size();
+    const double extent = std::max({size.x, size.y, size.z});
+
+    std::vector<Vec3> seeds;
+    {
+        InsideTester inside(base.verts, tris);
+        SeedSettings seedSettings;
+        seedSettings.count = std::min(settings.fragmentCount,
+                                      MaxFragmentCount(base.faces.size(), settings.cutWorkBudget));
+        seedSettings.bias = settings.bias;
+        seedSettings.impact = settings.impactPoint;
+        seedSettings.randomSeed = settings.randomSeed;
+        seeds = SampleSeeds(bounds, closed ? &inside : nullptr, seedSettings);
+    }
+    st.cells = static_cast<int>(seeds.size());
+    if (seeds.size() < 2)
+        return false;
+    const std::vector<std::vector<int>> neighbours = VoronoiNeighbours(seeds, bounds);
+
+    CapStyle style;
+    style.enabled = st.closed;
+    style.materialId = std::clamp(settings.innerMaterialId, 0, kMaxMaterialId);
+    style.smoothing = 0;
+    style.mapOrigin = bounds.min;
+    style.mapScale = extent > 0.0 ? extent : 1.0;
+
+    PlaneClipper clipper(bounds.Diagonal() * kSnapFraction);
+    ShatterMesh result;
+    for (const CutChannel& c : base.channels)
+        result.channels[c.number];
+    PieceWriter writer(result, flipped);
+    CutMesh buffers[2];
+    int cellsWithPieces = 0;
+    for (std::size_t i = 0; i < seeds.size(); ++i) {
+        const CutMesh* current = &base;
+        int next = 0;
+        bool empty = false;
+        for (int j : neighbours[i]) {
+            const Plane plane = BisectorPlane(seeds, static_cast<int>(i), j);
+            ClipResult r = clipper.Clip(*current, plane, style, buffers[next]);
+            if (r == ClipResult::Unchanged)
+                continue;
+            if (r == ClipResult::Empty) {
+                empty = true;
+                break;
+            }
+            current = &buffers[next];
+            next ^= 1;
+        }
+        if (empty)
+            continue;
+        if (current == &base)
+            return false; // the whole mesh lies in this one cell
+        ++cellsWithPieces;
+        st.pieces += writer.Append(*current);
+    }
+    if (cellsWithPieces < 2)
+        return false;
+    out = std::move(result);
+    return true;
+}
+
+} // namespace Quarix::Shatter

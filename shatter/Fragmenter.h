@@ -1,0 +1,61 @@
+#pragma once
+// Voronoi fragmentation of a triangle mesh: the engine behind the shatter interface.
+
+#include "shatter/ShatterMesh.h"
+
+#include <cstdint>
+
+namespace Quarix::Shatter {
+
+/// Hard upper bound of fragments: a rigid-body demolition gains nothing from more, and it caps
+/// the output at a few hundred thousand faces.
+inline constexpr int kMaxFragments = 10000;
+/// Budget of cells times faces. The first cuts of every cell pass over the whole mesh, so this
+/// product, not the fragment count alone, sets the running time (about a second at the bound).
+inline constexpr double kCutWorkBudget = 5.0e7;
+
+/// What to make of a mesh.
+struct FragmentSettings {
+    /// Pieces wanted; 1 or less leaves the mesh alone. Clamped to MaxFragmentCount.
+    int fragmentCount = 1;
+    /// Material id of the faces made by the cuts.
+    int innerMaterialId = 0;
+    /// Point of impact in the mesh's object space.
+    Vec3 impactPoint;
+    /// 0..1: how strongly the cells gather around the impact point (see SeedSettings::bias).
+    double bias = 0.0;
+    /// Random seed of the seed points; equal inputs and seed give bit-identical output.
+    std::uint32_t randomSeed = 0;
+    /// Close the cuts of a closed mesh with cap faces. Open meshes are never capped.
+    bool capClosedMeshes = true;
+    /// Budget of cells times faces that bounds the fragment count (see MaxFragmentCount).
+    double cutWorkBudget = kCutWorkBudget;
+};
+
+/// Figures about one fragmentation.
+struct FragmentStats {
+    /// Voronoi cells (seeds) used after clamping and sampling.
+    int cells = 0;
+    /// Elements written: cells that met the mesh, split into their connected parts.
+    int pieces = 0;
+    /// True when the input was a closed manifold and the pieces were capped.
+    bool closed = false;
+};
+
+/// The largest fragment count honoured for a mesh of `faceCount` faces: workBudget / faceCount,
+/// at least 2 and at most kMaxFragments. Larger requests are clamped to it.
+int MaxFragmentCount(std::size_t faceCount, double workBudget = kCutWorkBudget);
+
+/// Cuts `source` into the intersections of its volume (or surface, when open) with the Voronoi
+/// cells of seeds spread through it, and writes every connected piece to `out` as its own
+/// element: no vertex or map vertex is shared between pieces. Original faces keep their flags,
+/// smoothing groups and map values (interpolated where cut; normals renormalised); cut faces get
+/// the inner material, smoothing group 0 (they are planar, so flat shading is exact), visible
+/// boundary edges, a planar map projection in every map channel and their plane's normal as
+/// explicit normal. Returns false, leaving `out` untouched, when nothing was cut (fragment count
+/// 1 or less, no faces, fewer than two seeds, or all of the mesh in one cell). Throws
+/// std::invalid_argument for a malformed mesh (indices out of range, non-finite values).
+bool FragmentMesh(const ShatterMesh& source, const FragmentSettings& settings, ShatterMesh& out,
+                  FragmentStats* stats = nullptr);
+
+} // namespace Quarix::Shatter

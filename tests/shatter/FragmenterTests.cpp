@@ -1,0 +1,332 @@
+#include "TestMeshes.h"
+
+#include "shatter/Fragmenter.h"
+#include "shatter/SeedSampler.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <stdexcept>
+
+namespace Quarix::Shatter {
+namespace {
+
+using namespace Test;
+
+FragmentSettings Settings(int count, std::uint32_t seed = 7) {
+    FragmentSettings s;
+    s.fragmentCount = count;
+    s.innerMaterialId = kInnerMaterial;
+    s.randomSeed = seed;
+    return s;
+}
+
+/// Checks what every fragmentation of a closed mesh must give: closed pieces as separate
+/// elements, conserved volume and surface, inner faces with the inner material.
+void ExpectSoundClosedResult(const ShatterMesh& source, const ShatterMesh& out,
+                             const FragmentStats& stats) {
+    EXPECT_TRUE(stats.closed);
+    EXPECT_TRUE(IsClosedManifold(Tris(out)));
+    EXPECT_TRUE(ElementsShareNoVertex(out));
+    EXPECT_EQ(ElementCount(out), stats.pieces);
+    EXPECT_GE(stats.pieces, 2);
+    const double volume = SignedVolume(source);
+    EXPECT_LT(std::fabs(SignedVolume(out) - volume), 1e-6 * std::fabs(volume));
+    // The original surface is all there, no more and no less.
+    EXPECT_NEAR(AreaOfMaterial(out, kOuterMaterial), AreaOfMaterial(source, kOuterMaterial),
+                1e-9 * AreaOfMaterial(source, kOuterMaterial));
+    EXPECT_GT(AreaOfMaterial(out, kInnerMaterial), 0.0);
+    for (const MeshFace& f : out.faces)
+        EXPECT_TRUE(f.MaterialId() == kInnerMaterial || f.MaterialId() == kOuterMaterial);
+}
+
+/// Each element on its own must be a closed solid with positive volume.
+void ExpectEveryPieceClosed(const ShatterMesh& out) {
+    int count = 0;
+    std::vector<Tri> tris = Tris(out);
+    std::vector<int> label = LabelEdgeConnectedElements(tris, &count);
+    std::vector<std::vector<Tri>> pieces(count);
+    for (std::size_t f = 0; f < tris.size(); ++f)
+        pieces[label[f]].push_back(tris[f]);
+    for (int p = 0; p < count; ++p) {
+        EXPECT_TRUE(IsClosedManifold(pieces[p])) << "piece " << p;
+        EXPECT_GT(SignedVolume(out.verts, pieces[p]), 0.0) << "piece " << p;
+    }
+}
+
+TEST(Fragmenter, ClosedMeshesBreakIntoClosedPiecesThatAddUpToTheWhole) {
+    struct Case {
+        const char* name;
+        ShatterMesh mesh;
+        int count;
+    } cases[] = {
+        {"box", MakeBox({-1, -2, 0}, {3, 1, 0.5}), 40},
+        {"L prism", MakeLPrism(), 25},
+        {"U prism", MakeUPrism(), 25},
+        {"torus", MakeTorus(2.0, 0.6, 32, 16), 30},
+        {"sphere", MakeIcosphere(1.5, 3), 20},
+    };
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ShatterMesh out;
+        FragmentStats stats;
+        ASSERT_TRUE(FragmentMesh(c.mesh, Settings(c.count), out, &stats));
+        EXPECT_EQ(stats.cells, c.count);
+        ExpectSoundClosedResult(c.mesh, out, stats);
+        ExpectEveryPieceClosed(out);
+    }
+}
+
+TEST(Fragmenter, ConcaveCellsSplitIntoSeparateElements) {
+    // A cell reaching across the gap of a U meets both arms; those parts must come out as two
+    // closed elements. Over a handful of seeds such a cell appears.
+    ShatterMesh u = MakeUPrism();
+    int extraPieces = 0;
+    for (std::uint32_t seed = 1; seed <= 8; ++seed) {
+        ShatterMesh out;
+        FragmentStats stats;
+        ASSERT_TRUE(FragmentMesh(u, Settings(3, seed), out, &stats));
+        ExpectSoundClosedResult(u, out, stats);
+        ExpectEveryPieceClosed(out);
+        extraPieces += stats.pieces - stats.cells;
+    }
+    EXPECT_GT(extraPieces, 0);
+}
+
+TEST(Fragmenter, OuterFacesKeepMapsNormalsAndSmoothingInnerFacesGetTheirOwn) {
+    ShatterMesh box = MakeBox({0, 0, 0}, {2, 1, 1});
+    ShatterMesh out;
+    ASSERT_TRUE(FragmentMesh(box, Settings(12), out));
+    const MapChannel& uv = out.channels.at(kUvChannel);
+    const MapChannel& normals = out.channels.at(kNormalChannel);
+    ASSERT_EQ(uv.faces.size(), out.faces.size());
+    ASSERT_EQ(normals.faces.size(), out.faces.size());
+    for (std::size_t f = 0; f < out.faces.size(); ++f) {
+        const MeshFace& face = out.faces[f];
+        const Vec3 n = FaceNormal(out, face);
+        for (int i = 0; i < 3; ++i) {
+            // Explicit normals stay those of the box sides, and inner faces get their plane's.
+            EXPECT_NEAR(Length(normals.verts[normals.faces[f][i]] - n), 0.0, 1e-6);
+            if (face.MaterialId() == kOuterMaterial) {
+                // Interpolated coordinates equal the box's own mapping at the new corners.
+                EXPECT_NEAR(Length(uv.verts[uv.faces[f][i]] - BoxUv(out.verts[face.v[i]], n)), 0.0,
+                            1e-9);
+            }
+        }
+        if (face.MaterialId() == kInnerMaterial)
+            EXPECT_EQ(face.smoothing, 0u);
+        else
+            EXPECT_NE(face.smoothing, 0u);
+    }
+}
+
+TEST(Fragmenter, MapVerticesStaySharedAcrossCutsWithoutSeams) {
+    // The L prism's map channel shares one map vertex per geometry vertex. Cutting must keep
+    // that: on outer faces, one geometry vertex never gets two different map vertices.
+    ShatterMesh out;
+    ASSERT_TRUE(FragmentMesh(MakeLPrism(), Settings(10), out));
+    const MapChannel& uv = out.channels.at(kUvChannel);
+    std::vector<int> mapOf(out.verts.size(), -1);
+    for (std::size_t f = 0; f < out.faces.size(); ++f) {
+        if (out.faces[f].MaterialId() != kOuterMaterial)
+            continue;
+        for (int i = 0; i < 3; ++i) {
+            int v = out.faces[f].v[i];
+            int m = uv.faces[f][i];
+            if (mapOf[v] < 0)
+                mapOf[v] = m;
+            EXPECT_EQ(mapOf[v], m);
+            EXPECT_NEAR(Length(uv.verts[m] - out.verts[v]), 0.0, 1e-12);
+        }
+    }
+}
+
+TEST(Fragmenter, SameInputsAndSeedGiveBitIdenticalOutput) {
+    ShatterMesh torus = MakeTorus(2.0, 0.6, 24, 12);
+    ShatterMesh a, b, c;
+    ASSERT_TRUE(FragmentMesh(torus, Settings(15, 3), a));
+    ASSERT_TRUE(FragmentMesh(torus, Settings(15, 3), b));
+    ASSERT_TRUE(FragmentMesh(torus, Settings(15, 4), c));
+    ASSERT_EQ(a.verts.size(), b.verts.size());
+    ASSERT_EQ(a.faces.size(), b.faces.size());
+    EXPECT_EQ(std::memcmp(a.verts.data(), b.verts.data(), a.verts.size() * sizeof(Vec3)), 0);
+    for (std::size_t f = 0; f < a.faces.size(); ++f) {
+        EXPECT_EQ(a.faces[f].v, b.faces[f].v);
+        EXPECT_EQ(a.faces[f].flags, b.faces[f].flags);
+    }
+    const auto& ua = a.channels.at(kUvChannel);
+    const auto& ub = b.channels.at(kUvChannel);
+    ASSERT_EQ(ua.verts.size(), ub.verts.size());
+    EXPECT_EQ(std::memcmp(ua.verts.data(), ub.verts.data(), ua.verts.size() * sizeof(Vec3)), 0);
+    EXPECT_EQ(ua.faces, ub.faces);
+    // Another seed gives another result.
+    EXPECT_TRUE(a.verts.size() != c.verts.size() ||
+                std::memcmp(a.verts.data(), c.verts.data(), a.verts.size() * sizeof(Vec3)) != 0);
+}
+
+TEST(Fragmenter, InsideOutMeshIsCutAndStaysInsideOut) {
+    ShatterMesh box = MakeBox({0, 0, 0}, {1, 1, 1});
+    for (MeshFace& f : box.faces)
+        std::swap(f.v[1], f.v[2]);
+    for (auto& [number, channel] : box.channels)
+        for (Tri& t : channel.faces)
+            std::swap(t[1], t[2]);
+    ShatterMesh out;
+    FragmentStats stats;
+    ASSERT_TRUE(FragmentMesh(box, Settings(10), out, &stats));
+    EXPECT_TRUE(stats.closed);
+    EXPECT_TRUE(IsClosedManifold(Tris(out)));
+    EXPECT_NEAR(SignedVolume(out), -1.0, 1e-9);
+}
+
+TEST(Fragmenter, OpenSurfaceIsCutWithoutCaps) {
+    ShatterMesh grid = MakeGrid(8);
+    ShatterMesh out;
+    FragmentStats stats;
+    ASSERT_TRUE(FragmentMesh(grid, Settings(10), out, &stats));
+    EXPECT_FALSE(stats.closed);
+    EXPECT_EQ(AreaOfMaterial(out, kInnerMaterial), 0.0);
+    EXPECT_NEAR(AreaOfMaterial(out, kOuterMaterial), 1.0, 1e-12);
+    EXPECT_GE(stats.pieces, 2);
+    EXPECT_EQ(ElementCount(out), stats.pieces);
+    EXPECT_TRUE(ElementsShareNoVertex(out));
+    for (const Vec3& v : out.verts)
+        EXPECT_EQ(v.z, 0.0);
+}
+
+TEST(Fragmenter, CountsOfOneOrLessOrUncuttableMeshesLeaveTheOutputAlone) {
+    ShatterMesh box = MakeBox({0, 0, 0}, {1, 1, 1});
+    ShatterMesh flat = MakeBox({0, 0, 0}, {1, 1, 0}); // closed but without volume
+    ShatterMesh empty;
+    ShatterMesh out;
+    out.verts.push_back({5, 5, 5});
+    for (int count : {1, 0, -3})
+        EXPECT_FALSE(FragmentMesh(box, Settings(count), out));
+    EXPECT_FALSE(FragmentMesh(empty, Settings(10), out));
+    EXPECT_FALSE(FragmentMesh(flat, Settings(10), out));
+    ASSERT_EQ(out.verts.size(), 1u);
+    EXPECT_EQ(out.verts[0], Vec3(5, 5, 5));
+}
+
+TEST(Fragmenter, HugeCountsAreClampedToTheWorkBound) {
+    EXPECT_EQ(MaxFragmentCount(12), kMaxFragments);
+    EXPECT_EQ(MaxFragmentCount(100000), static_cast<int>(kCutWorkBudget / 100000));
+    EXPECT_EQ(MaxFragmentCount(1u << 30), 2);
+
+    // A small budget stands in for a big mesh so the test stays quick.
+    ShatterMesh box = MakeBox({0, 0, 0}, {1, 1, 1});
+    FragmentSettings settings = Settings(999999);
+    settings.cutWorkBudget = 12.0 * 60.0;
+    ShatterMesh out;
+    FragmentStats stats;
+    ASSERT_TRUE(FragmentMesh(box, settings, out, &stats));
+    EXPECT_EQ(stats.cells, 60);
+    EXPECT_NEAR(SignedVolume(out), 1.0, 1e-9);
+}
+
+TEST(Fragmenter, MalformedMeshesAreRejectedWithAClearMessage) {
+    ShatterMesh badIndex = MakeBox({0, 0, 0}, {1, 1, 1});
+    badIndex.faces[3].v[1] = 8;
+    ShatterMesh badValue = MakeBox({0, 0, 0}, {1, 1, 1});
+    badValue.verts[2].y = std::nan("");
+    ShatterMesh badChannel = MakeBox({0, 0, 0}, {1, 1, 1});
+    badChannel.channels[kUvChannel].faces.pop_back();
+    ShatterMesh out;
+    for (const ShatterMesh* m : {&badIndex, &badValue, &badChannel}) {
+        try {
+            FragmentMesh(*m, Settings(5), out);
+            ADD_FAILURE() << "no exception";
+        } catch (const std::invalid_argument& e) {
+            EXPECT_NE(std::strstr(e.what(), "shatter:"), nullptr);
+        }
+    }
+}
+
+TEST(Fragmenter, DegenerateAndSelfIntersectingInputNeverBreaksTheCut) {
+    // Two interpenetrating boxes in one mesh: closed and outward wound, but self-intersecting.
+    ShatterMesh overlap = MakeBox({0, 0, 0}, {1, 1, 1});
+    ShatterMesh second = MakeBox({0.5, 0.3, 0.2}, {1.5, 1.3, 1.2});
+    const int offset = static_cast<int>(overlap.verts.size());
+    overlap.verts.insert(overlap.verts.end(), second.verts.begin(), second.verts.end());
+    for (MeshFace f : second.faces) {
+        for (int& v : f.v)
+            v += offset;
+        overlap.faces.push_back(f);
+    }
+    overlap.channels.clear();
+    // Collapsed faces, a face with a repeated index and a lone sliver.
+    ShatterMesh degenerate = MakeBox({0, 0, 0}, {1, 1, 1});
+    degenerate.channels.clear();
+    degenerate.verts.push_back({0.5, 0.5, 0.5});
+    degenerate.faces.push_back({{8, 8, 8}, 0, 0});
+    degenerate.faces.push_back({{0, 0, 1}, 0, 0});
+    degenerate.verts.push_back({0.5, 0.5, 0.5 + 1e-14});
+    degenerate.faces.push_back({{8, 9, 0}, 0, 0});
+    // A soup of random triangles.
+    ShatterMesh soup;
+    Random random(11);
+    for (int i = 0; i < 90; ++i)
+        soup.verts.push_back({random.Uniform(), random.Uniform(), random.Uniform()});
+    for (int i = 0; i < 30; ++i)
+        soup.faces.push_back({{3 * i, 3 * i + 1, 3 * i + 2}, 0, 0});
+
+    for (const ShatterMesh* m : {&overlap, &degenerate, &soup}) {
+        ShatterMesh out;
+        FragmentStats stats;
+        ASSERT_NO_THROW(FragmentMesh(*m, Settings(12), out, &stats));
+        for (const MeshFace& f : out.faces)
+            for (int v : f.v)
+                ASSERT_LT(static_cast<std::size_t>(v), out.verts.size());
+    }
+    // The overlapping boxes are still closed and keep their combined (doubly counted) volume.
+    ShatterMesh out;
+    ASSERT_TRUE(FragmentMesh(overlap, Settings(12), out));
+    EXPECT_TRUE(IsClosedManifold(Tris(out)));
+    EXPECT_NEAR(SignedVolume(out), 2.0, 1e-6);
+}
+
+TEST(Fragmenter, BiasGathersPiecesAroundTheImpactPoint) {
+    // With the impact at one corner, a strong bias makes the pieces near it small and many: the
+    // mean distance of piece centres from the impact point drops.
+    ShatterMesh box = MakeBox({0, 0, 0}, {2, 2, 2});
+    auto meanDistance = [&](double bias) {
+        FragmentSettings s = Settings(40);
+        s.bias = bias;
+        s.impactPoint = {0.2, 0.2, 0.2};
+        ShatterMesh out;
+        EXPECT_TRUE(FragmentMesh(box, s, out));
+        int count = 0;
+        std::vector<int> label = LabelEdgeConnectedElements(Tris(out), &count);
+        std::vector<Vec3> sum(count);
+        std::vector<int> corners(count, 0);
+        for (std::size_t f = 0; f < out.faces.size(); ++f)
+            for (int v : out.faces[f].v) {
+                sum[label[f]] += out.verts[v];
+                ++corners[label[f]];
+            }
+        double total = 0.0;
+        for (int p = 0; p < count; ++p)
+            total += Length(sum[p] * (1.0 / corners[p]) - s.impactPoint);
+        return total / count;
+    };
+    const double uniform = meanDistance(0.0);
+    const double half = meanDistance(0.5);
+    const double full = meanDistance(1.0);
+    EXPECT_LT(half, uniform);
+    EXPECT_LT(full, 0.6 * uniform);
+}
+
+TEST(SeedSampler, InsideTesterSeesTheTorusHole) {
+    ShatterMesh torus = MakeTorus(2.0, 0.5, 32, 16);
+    std::vector<Tri> tris = Tris(torus);
+    InsideTester inside(torus.verts, tris);
+    EXPECT_EQ(inside.Winding({0.013, 0.021, 0.003}), 0);   // the hole
+    EXPECT_EQ(inside.Winding({2.013, 0.021, 0.003}), 1);   // the tube
+    EXPECT_EQ(inside.Winding({-1.987, 0.021, -0.203}), 1); // the tube, other side
+    EXPECT_EQ(inside.Winding({3.013, 0.021, 0.003}), 0);   // outside
+    EXPECT_EQ(inside.Winding({2.013, 0.021, 0.9}), 0);     // above the tube
+}
+
+} // namespace
+} // namespace Quarix::Shatter

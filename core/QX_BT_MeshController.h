@@ -116,6 +116,33 @@ constexpr int32_t ExplodeEnd = 50;
 /// Group count meaning "one group per element" (and "one body per child" when splitting).
 constexpr int32_t kOneGroupPerElement = 2147483647;
 
+/// What a demolished body is replaced by, as demolishBody numbers it.
+namespace DemolitionKind {
+constexpr int32_t Fragments = 0; ///< pieces cut by the fragment operation
+constexpr int32_t Clusters = 1;  ///< the body's children regrouped into "Amount" clusters
+constexpr int32_t Elements = 2;  ///< one body per child; also how activation wakes a body
+constexpr int32_t Captured = 3;  ///< bodies made of the captured mesh
+} // namespace DemolitionKind
+
+/// Most bodies one object may have alive before demolition stops adding more. Every body costs
+/// a Bullet body, a compound and a track entry per frame; "Amount Limit" is capped by this so a
+/// limit of 999,999 cannot let fragments of fragments exhaust memory.
+constexpr int32_t kMaxAliveBodiesPerObject = 10000;
+
+/// Most fragments one demolition asks the fragment operation for, whatever "Num Fragments" says.
+constexpr int32_t kMaxFragmentsPerDemolition = 256;
+
+/// The fragment count actually asked for when `wanted` pieces are wanted from a body of
+/// `volume` cubic units and `triangles` faces while `room` more bodies may still be made: no
+/// more than the absolute cap, than pieces of a buildable volume fit in the body, than keeps the
+/// cut's output (roughly pieces x faces) bounded, nor than the room left. Below 2 nothing is cut.
+int32_t FragmentCountLimit(int32_t wanted, float volume, size_t triangles, int32_t room);
+
+/// Whether two axis-aligned boxes touch: a corner of either lies inside the other, boundaries
+/// included. Boxes that cross without a corner inside (the bars of a plus sign) do not touch.
+bool BoxesTouch(const glm::vec3& minA, const glm::vec3& maxA, const glm::vec3& minB,
+                const glm::vec3& maxB);
+
 /// The simulation core of one object. Owns its meshes, element shapes, body shapes and bodies.
 /// All frames are simulation frames (floats, counted from the world's start frame) unless named
 /// scene frames; `scale` is the world's scene-to-simulation scale factor.
@@ -244,6 +271,8 @@ private:
     void shatterBody(QX_BT_Body& body, QX_BT_Body_List& list, float x, int32_t count, float scale);
     void replaceByCaptured(QX_BT_Body_List& list, float x, float scale);
     void addPieces(QX_BT_Mesh_Data& piece, QX_BT_Body_List& list, float x, float scale);
+    /// How many more bodies demolitions may make before the object reaches its body cap.
+    int32_t bodyRoom() const;
 };
 
 /// The scale-and-shear part of M: (TranslationPart(M) * RotationPart(M))^-1 * M.

@@ -16,6 +16,12 @@ namespace {
 constexpr float kScaleTolerance = 1.1920929e-7f;
 /// Milliseconds to seconds for Bullet's global deactivation time.
 constexpr float kMillisecondsToSeconds = 0.001f;
+/// How many times one frame may be simulated again because bodies were replaced in it. Each
+/// replacement normally costs one repeat (children wait out their safe frames), and activation
+/// followed by an immediate demolition a few more; settings that let every generation break again
+/// at once must not hold the frame forever, so the last allowed pass runs without the
+/// demolition and activation tests and the frame moves on.
+constexpr int kMaxFrameRepeats = 32;
 
 QX_BT_Body* AsBody(btCollisionObject* object) {
     if (object == nullptr || object->getCollisionShape() == nullptr ||
@@ -288,6 +294,7 @@ void QX_BT_World::SimulateFrame(const std::vector<QX_BT_MeshController*>& object
     if (canStep && last > first) {
         const float sub = step / float(n);
         float cur = first;
+        int repeats = 0;
         while (last > cur) {
             if (bw.ground)
                 world.addRigidBody(bw.ground.get());
@@ -342,8 +349,9 @@ void QX_BT_World::SimulateFrame(const std::vector<QX_BT_MeshController*>& object
                     body->forceVelocity = glm::vec3(0.0f);
                 }
             }
+            const bool mayReplace = repeats < kMaxFrameRepeats;
             bool demolished = false;
-            for (int i = 0; i < inWorld.size(); ++i) {
+            for (int i = 0; mayReplace && i < inWorld.size(); ++i) {
                 QX_BT_Body* body = AsBody(inWorld[i]);
                 if (body && body->state == Dynamic && body->owner &&
                     body->owner->testDemolition(*body, cur, relax, scale))
@@ -352,7 +360,7 @@ void QX_BT_World::SimulateFrame(const std::vector<QX_BT_MeshController*>& object
             bool activated = false;
             const std::vector<QX_BT_Box> boxes =
                 api ? api->GetSupportBoxes(scale) : std::vector<QX_BT_Box>{};
-            for (int i = 0; i < inWorld.size(); ++i) {
+            for (int i = 0; mayReplace && i < inWorld.size(); ++i) {
                 QX_BT_Body* body = AsBody(inWorld[i]);
                 if (body && body->owner && (body->state == Kinematic || body->state == Dead) &&
                     body->owner->testActivation(*body, boxes, cur, relax, scale))
@@ -380,8 +388,12 @@ void QX_BT_World::SimulateFrame(const std::vector<QX_BT_MeshController*>& object
                 else
                     object->recordFrame(changed ? cur : cur + step, changed, false, scale);
             }
-            if (!changed)
+            if (changed) {
+                ++repeats;
+            } else {
                 cur += step;
+                repeats = 0;
+            }
         }
     }
 

@@ -221,23 +221,6 @@ TEST(QX_BT_Shape_Builder, DecompositionClustersIndexTheirOwnPoints) {
     }
 }
 
-TEST(QX_BT_Shape_Builder, PresetsMatchTheirTable) {
-    const QX_BT_HACD_Settings low = QX_BT_HACD_Settings::Low();
-    const QX_BT_HACD_Settings high = QX_BT_HACD_Settings::High();
-    EXPECT_EQ(low.verticesPerHull, 100);
-    EXPECT_EQ(low.compacityWeight, 0.1f);
-    EXPECT_EQ(low.minClusters, 2);
-    EXPECT_EQ(low.concavity, 100.0f);
-    EXPECT_EQ(low.volumeWeight, 0.0f);
-    EXPECT_FALSE(low.addExtraDistPoints || low.addNeighboursDistPoints || low.addFacesPoints);
-    EXPECT_EQ(high.verticesPerHull, 100);
-    EXPECT_EQ(high.compacityWeight, 0.01f);
-    EXPECT_EQ(high.minClusters, 2);
-    EXPECT_EQ(high.concavity, 1.0f);
-    EXPECT_EQ(high.volumeWeight, 0.0f);
-    EXPECT_TRUE(high.addExtraDistPoints && high.addNeighboursDistPoints && high.addFacesPoints);
-}
-
 // ---------------------------------------------------------------------------------------------
 // Bad input from user meshes
 

@@ -17,4 +17,11 @@ std::string HacdTorus1000High();
 /// Decomposes a torus element of 2,000 triangles with the "Concave Low" preset.
 std::string HacdTorus2000Low();
 
+/// Fragments a closed 20,480-triangle sphere into 100 Voronoi pieces.
+std::string ShatterMesh20k100();
+/// Fragments a 12-triangle box into 1,000 Voronoi pieces.
+std::string ShatterBox1000();
+/// Fragmentation time against fragment count (10, 100, 1,000) and against mesh size.
+std::string ShatterScaling();
+
 } // namespace Quarix::Bench

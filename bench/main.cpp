@@ -24,6 +24,12 @@ const Entry kBenchmarks[] = {
      &Quarix::Bench::HacdTorus1000High},
     {"hacd_torus2000_low", "Concave Low element shape of a 2,000-triangle torus",
      &Quarix::Bench::HacdTorus2000Low},
+    {"shatter_mesh20k_100", "Voronoi fragmenter: 100 pieces of a closed 20,480-triangle sphere",
+     &Quarix::Bench::ShatterMesh20k100},
+    {"shatter_box_1000", "Voronoi fragmenter: 1,000 pieces of a 12-triangle box",
+     &Quarix::Bench::ShatterBox1000},
+    {"shatter_scaling", "Voronoi fragmenter: time against fragment count and mesh size",
+     &Quarix::Bench::ShatterScaling},
 };
 
 } // namespace

@@ -136,7 +136,7 @@ private:
 } // namespace
 
 int MaxFragmentCount(std::size_t faceCount, double workBudget) {
-    const double byWork = workBudget / static_cast<double>(std::max<std::size_t>(faceCount, 1));
+    const double byWork = workBudget / (static_cast<double>(faceCount) + kCellOverheadFaces);
     return static_cast<int>(std::clamp(byWork, 2.0, static_cast<double>(kMaxFragments)));
 }
 

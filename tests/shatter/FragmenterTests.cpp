@@ -210,14 +210,15 @@ TEST(Fragmenter, CountsOfOneOrLessOrUncuttableMeshesLeaveTheOutputAlone) {
 }
 
 TEST(Fragmenter, HugeCountsAreClampedToTheWorkBound) {
-    EXPECT_EQ(MaxFragmentCount(12), kMaxFragments);
-    EXPECT_EQ(MaxFragmentCount(100000), static_cast<int>(kCutWorkBudget / 100000));
+    EXPECT_EQ(MaxFragmentCount(12), 4970);
+    EXPECT_EQ(MaxFragmentCount(20480), 444);
     EXPECT_EQ(MaxFragmentCount(1u << 30), 2);
+    EXPECT_EQ(MaxFragmentCount(12, 1e12), kMaxFragments);
 
     // A small budget stands in for a big mesh so the test stays quick.
     ShatterMesh box = MakeBox({0, 0, 0}, {1, 1, 1});
     FragmentSettings settings = Settings(999999);
-    settings.cutWorkBudget = 12.0 * 60.0;
+    settings.cutWorkBudget = (12.0 + kCellOverheadFaces) * 60.0;
     ShatterMesh out;
     FragmentStats stats;
     ASSERT_TRUE(FragmentMesh(box, settings, out, &stats));

@@ -1,0 +1,160 @@
+// Benchmarks of the shatter library's Voronoi fragmenter.
+
+#include "bench/bench.h"
+#include "bench/benchmarks.h"
+
+#include "shatter/Fragmenter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <utility>
+
+namespace Quarix::Bench {
+
+namespace {
+
+using Shatter::FragmentMesh;
+using Shatter::FragmentSettings;
+using Shatter::FragmentStats;
+using Shatter::ShatterMesh;
+using Shatter::Tri;
+using Shatter::Vec3;
+
+/// Material id of the inner faces in every shatter benchmark.
+constexpr int kInnerMaterial = 16;
+
+/// Icosphere of radius 1 with 20 * 4^subdivisions triangles and texture coordinates.
+ShatterMesh MakeSphere(int subdivisions) {
+    ShatterMesh m;
+    const double t = (1.0 + std::sqrt(5.0)) / 2.0;
+    const double base[12][3] = {{-1, t, 0}, {1, t, 0}, {-1, -t, 0}, {1, -t, 0},
+                                {0, -1, t}, {0, 1, t}, {0, -1, -t}, {0, 1, -t},
+                                {t, 0, -1}, {t, 0, 1}, {-t, 0, -1}, {-t, 0, 1}};
+    for (const auto& p : base)
+        m.verts.push_back(Shatter::Normalized(Vec3(p[0], p[1], p[2])));
+    std::vector<Tri> tris = {{0, 11, 5}, {0, 5, 1},  {0, 1, 7},   {0, 7, 10}, {0, 10, 11},
+                             {1, 5, 9},  {5, 11, 4}, {11, 10, 2}, {10, 7, 6}, {7, 1, 8},
+                             {3, 9, 4},  {3, 4, 2},  {3, 2, 6},   {3, 6, 8},  {3, 8, 9},
+                             {4, 9, 5},  {2, 4, 11}, {6, 2, 10},  {8, 6, 7},  {9, 8, 1}};
+    for (int s = 0; s < subdivisions; ++s) {
+        std::map<std::pair<int, int>, int> mid;
+        auto midpoint = [&](int a, int b) {
+            auto key = std::minmax(a, b);
+            auto it = mid.find(key);
+            if (it != mid.end())
+                return it->second;
+            int idx = static_cast<int>(m.verts.size());
+            m.verts.push_back(Shatter::Normalized(m.verts[a] + m.verts[b]));
+            mid.emplace(key, idx);
+            return idx;
+        };
+        std::vector<Tri> next;
+        for (const Tri& f : tris) {
+            int a = midpoint(f[0], f[1]), b = midpoint(f[1], f[2]), c = midpoint(f[2], f[0]);
+            next.insert(next.end(), {{f[0], a, c}, {f[1], b, a}, {f[2], c, b}, {a, b, c}});
+        }
+        tris = std::move(next);
+    }
+    Shatter::MapChannel& uv = m.channels[1];
+    uv.verts = m.verts;
+    for (const Tri& f : tris) {
+        m.faces.push_back({f, (1u << Shatter::kMaterialShift) | Shatter::kEdgeVisibleMask, 1});
+        uv.faces.push_back(f);
+    }
+    return m;
+}
+
+/// A 2 x 1 x 0.5 box of 12 triangles.
+ShatterMesh MakeBox() {
+    ShatterMesh m;
+    for (int i = 0; i < 8; ++i)
+        m.verts.push_back({(i & 1) ? 2.0 : 0.0, (i & 2) ? 1.0 : 0.0, (i & 4) ? 0.5 : 0.0});
+    const int quads[6][4] = {{0, 4, 6, 2}, {1, 3, 7, 5}, {0, 1, 5, 4},
+                             {2, 6, 7, 3}, {0, 2, 3, 1}, {4, 5, 7, 6}};
+    for (const auto& q : quads) {
+        m.faces.push_back({{q[0], q[1], q[2]}, 3u, 1});
+        m.faces.push_back({{q[0], q[2], q[3]}, 6u, 1});
+    }
+    return m;
+}
+
+struct Run {
+    double ms = 0.0;
+    int pieces = 0;
+    double volumeError = 0.0;
+};
+
+/// Fragments `mesh` once and measures it; the volume error is relative to the input's volume.
+Run Fragment(const ShatterMesh& mesh, int count) {
+    FragmentSettings settings;
+    settings.fragmentCount = count;
+    settings.innerMaterialId = kInnerMaterial;
+    settings.randomSeed = 1;
+    ShatterMesh out;
+    FragmentStats stats;
+    Stopwatch watch;
+    FragmentMesh(mesh, settings, out, &stats);
+    Run run;
+    run.ms = watch.ms();
+    run.pieces = stats.pieces;
+    const double volume = Shatter::SignedVolume(mesh);
+    run.volumeError = std::fabs(Shatter::SignedVolume(out) - volume) / volume;
+    return run;
+}
+
+/// One benchmark result; the baseline is a two-piece cut of the same mesh in the same run,
+/// the fixed cost of a call (validation, closure test, inside tester, one cut).
+std::string Report(const std::string& name, const ShatterMesh& mesh, int count) {
+    const Run baseline = Fragment(mesh, 2);
+    const Run run = Fragment(mesh, count);
+    JsonObject json;
+    json.add("name", name)
+        .add("ms", run.ms)
+        .add("pieces", static_cast<long long>(run.pieces))
+        .add("volume_error", run.volumeError)
+        .add("triangles", static_cast<long long>(mesh.faces.size()))
+        .add("fragments", static_cast<long long>(count))
+        .add("baseline_two_pieces_ms", baseline.ms)
+        .add("ratio_to_baseline", run.ms / baseline.ms)
+        .add("target_ms", 1000.0);
+    return json.str();
+}
+
+} // namespace
+
+std::string ShatterMesh20k100() {
+    return Report("shatter_mesh20k_100", MakeSphere(5), 100);
+}
+
+std::string ShatterBox1000() {
+    return Report("shatter_box_1000", MakeBox(), 1000);
+}
+
+std::string ShatterScaling() {
+    std::string cases;
+    auto add = [&](const ShatterMesh& mesh, int count) {
+        const Run run = Fragment(mesh, count);
+        JsonObject json;
+        json.add("triangles", static_cast<long long>(mesh.faces.size()))
+            .add("fragments", static_cast<long long>(count))
+            .add("ms", run.ms)
+            .add("pieces", static_cast<long long>(run.pieces))
+            .add("volume_error", run.volumeError);
+        cases += (cases.empty() ? "" : ", ") + json.str();
+    };
+    // Growth with the fragment count on a small and a large mesh, then with the mesh size.
+    const ShatterMesh box = MakeBox();
+    const ShatterMesh sphere = MakeSphere(5);
+    for (int count : {10, 100, 1000})
+        add(box, count);
+    for (int count : {10, 100, 1000})
+        add(sphere, count);
+    for (int subdivisions : {2, 3, 4, 5, 6})
+        add(MakeSphere(subdivisions), 100);
+    JsonObject json;
+    json.add("name", std::string("shatter_scaling")).addRaw("cases", "[" + cases + "]");
+    return json.str();
+}
+
+} // namespace Quarix::Bench

@@ -17,11 +17,22 @@ std::string HacdTorus1000High();
 /// Decomposes a torus element of 2,000 triangles with the "Concave Low" preset.
 std::string HacdTorus2000Low();
 
+/// Bullet's 3,000-box scene through our frame loop and through a persistent Bullet world.
+std::string SimBoxes3008();
+/// Bullet's pyramid, walls and tower scene (1,076 boxes), ours against persistent Bullet.
+std::string SimStack1076();
+/// A 10 x 10 brick wall left alone for 1,000 frames, with and without multipoint contacts.
+std::string WallStability();
+
 /// Fragments a closed 20,480-triangle sphere into 100 Voronoi pieces.
 std::string ShatterMesh20k100();
 /// Fragments a 12-triangle box into 1,000 Voronoi pieces.
 std::string ShatterBox1000();
 /// Fragmentation time against fragment count (10, 100, 1,000) and against mesh size.
 std::string ShatterScaling();
+
+/// A 400-brick wall in 20 clusters hit by a projectile, "To Elements" on, 100 frames, against the
+/// same scene without demolition.
+std::string DemolitionWall400();
 
 } // namespace Quarix::Bench

@@ -24,12 +24,20 @@ const Entry kBenchmarks[] = {
      &Quarix::Bench::HacdTorus1000High},
     {"hacd_torus2000_low", "Concave Low element shape of a 2,000-triangle torus",
      &Quarix::Bench::HacdTorus2000Low},
+    {"sim_boxes3008", "3,008 falling boxes: our frame loop against a persistent Bullet world",
+     &Quarix::Bench::SimBoxes3008},
+    {"sim_stack1076", "pyramid, walls and tower of 1,076 boxes: ours against persistent Bullet",
+     &Quarix::Bench::SimStack1076},
+    {"wall_stability", "10 x 10 brick wall left alone for 1,000 frames, single vs multipoint",
+     &Quarix::Bench::WallStability},
     {"shatter_mesh20k_100", "Voronoi fragmenter: 100 pieces of a closed 20,480-triangle sphere",
      &Quarix::Bench::ShatterMesh20k100},
     {"shatter_box_1000", "Voronoi fragmenter: 1,000 pieces of a 12-triangle box",
      &Quarix::Bench::ShatterBox1000},
     {"shatter_scaling", "Voronoi fragmenter: time against fragment count and mesh size",
      &Quarix::Bench::ShatterScaling},
+    {"demolition_wall400", "400-brick wall in 20 clusters hit by a projectile, To Elements",
+     &Quarix::Bench::DemolitionWall400},
 };
 
 } // namespace

@@ -9,6 +9,12 @@ namespace Quarix {
 
 namespace {
 
+/// Lever (simulation units) of Bullet's rolling friction per unit of "Friction". Bullet limits a
+/// contact's rolling torque to rolling friction x normal impulse, so the coefficient acts as a
+/// lever arm in scene units. Used at full friction (about 0.8 units) it lets every contact of a
+/// box hold torques far beyond what its faces could, and stacked boxes and brick walls topple by
+/// themselves; a centimetre-scale lever keeps spheres from rolling forever and walls standing.
+constexpr float kRollingFrictionLever = 0.01f;
 /// Scale of the start impulse: "Start Impulse Factor" 1 turns one frame of node travel into a
 /// velocity of 50 units per second per unit of travel.
 constexpr float kStartImpulseScale = 50.0f;
@@ -230,7 +236,7 @@ void QX_BT_MeshController::applyFrame(float x, bool relax, float scale) {
         body.updateInertiaTensor();
 
         body.setFriction(friction * b);
-        body.setRollingFriction(friction * b);
+        body.setRollingFriction(friction * b * kRollingFrictionLever);
         body.setRestitution(restitution * b);
         if (shape) {
             for (int i = 0; i < shape->getNumChildShapes(); ++i)

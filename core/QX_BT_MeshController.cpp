@@ -239,8 +239,15 @@ void QX_BT_MeshController::applyFrame(float x, bool relax, float scale) {
         body.setRollingFriction(friction * b * kRollingFrictionLever);
         body.setRestitution(restitution * b);
         if (shape) {
-            for (int i = 0; i < shape->getNumChildShapes(); ++i)
-                shape->getChildShape(i)->setMargin(margin);
+            bool changed = false;
+            for (int i = 0; i < shape->getNumChildShapes(); ++i) {
+                btCollisionShape* child = shape->getChildShape(i);
+                changed = changed || child->getMargin() != margin;
+                SetShapeMargin(child, margin);
+            }
+            // The compound's own box is made of its children's boxes.
+            if (changed)
+                shape->recalculateLocalAabb();
         }
         body.setDamping(dampingLinear, dampingAngular);
         body.setSleepingThresholds(sleepingLinear, sleepingAngular);

@@ -245,10 +245,6 @@ std::unique_ptr<QX_BT_ConvexShape> BuildConvexShape(const std::vector<float>& ve
     shape->volume = volume;
     shape->centre = *centre;
     shape->faceIndices = list;
-    // Bullet caches the local box with the margin the hull had when it was computed; refresh it
-    // so the zero margin also holds for the bounds used by the broadphase.
-    shape->setMargin(0.0f);
-    shape->recalcLocalAabb();
     return shape;
 }
 

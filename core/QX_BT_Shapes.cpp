@@ -29,9 +29,19 @@ const QX_BT_Shape_Extension_Interface* GetShapeExtension(const btCollisionShape*
     return GetShapeExtension(const_cast<btCollisionShape*>(shape));
 }
 
+void SetShapeMargin(btCollisionShape* shape, float margin) {
+    if (shape == nullptr || shape->getMargin() == margin)
+        return;
+    shape->setMargin(margin);
+    if (shape->getShapeType() == kBulletConvexHullType)
+        static_cast<btConvexHullShape*>(shape)->recalcLocalAabb();
+    else if (shape->getShapeType() == kBulletCompoundType)
+        static_cast<btCompoundShape*>(shape)->recalculateLocalAabb();
+}
+
 QX_BT_ConvexShape::QX_BT_ConvexShape(const btVector3* points, int count)
     : btConvexHullShape(points ? &points[0][0] : nullptr, count, sizeof(btVector3)) {
-    setMargin(0.0f);
+    SetShapeMargin(this, 0.0f);
 }
 
 QX_BT_ConvexShape::~QX_BT_ConvexShape() = default;

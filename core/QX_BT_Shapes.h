@@ -58,6 +58,10 @@ public:
 QX_BT_Shape_Extension_Interface* GetShapeExtension(btCollisionShape* shape);
 const QX_BT_Shape_Extension_Interface* GetShapeExtension(const btCollisionShape* shape);
 
+/// Sets a shape's collision margin and refreshes the bounds Bullet cached with the old one (a
+/// hull caches its local box including the margin). Does nothing when the margin is unchanged.
+void SetShapeMargin(btCollisionShape* shape, float margin);
+
 /// One convex hull, its points relative to the extension's centre. Collision margin 0.
 class QX_BT_ConvexShape : public btConvexHullShape, public QX_BT_Shape_Extension_Interface {
 public:

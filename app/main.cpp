@@ -2,7 +2,9 @@
 //
 //   quarix demo [--frames N] [--out FILE]   simulate the built-in scene and write a .glb
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -73,9 +75,20 @@ int RunDemo(int argc, char** argv) {
         }
     }
 
+    // Refuse an unwritable output before spending time on the simulation.
+    if (FILE* probe = std::fopen((out + ".part").c_str(), "wb")) {
+        std::fclose(probe);
+        std::remove((out + ".part").c_str());
+    } else {
+        std::cerr << "quarix demo: cannot write '" << out << "': " << std::strerror(errno) << "\n";
+        return 1;
+    }
+
     std::unique_ptr<App::Scene> scene = App::MakeDemoScene();
-    std::cout << "Simulating the demo scene: a wall of 200 bricks and a heavy ball, " << frames
-              << " frames\n";
+    // Every brick is a closed box of 12 triangles.
+    const size_t bricks = scene->objects[0]->core->inputMesh.faceCount() / 12;
+    std::cout << "Simulating the demo scene: a wall of " << bricks << " bricks and a heavy ball, "
+              << frames << " frames\n";
     const App::RunSummary summary = App::RunScene(*scene, frames, ShowProgress);
 
     std::vector<App::GltfObject> objects;

@@ -3,7 +3,8 @@
 #include "bench/bench.h"
 #include "bench/benchmarks.h"
 
-#include "shatter/Fragmenter.h"
+#include "host/IQXShatter.h"
+#include "shatter/QXShatter.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,15 +15,20 @@ namespace Quarix::Bench {
 
 namespace {
 
-using Shatter::FragmentMesh;
-using Shatter::FragmentSettings;
-using Shatter::FragmentStats;
 using Shatter::ShatterMesh;
 using Shatter::Tri;
 using Shatter::Vec3;
 
 /// Material id of the inner faces in every shatter benchmark.
 constexpr int kInnerMaterial = 16;
+
+std::vector<Tri> HostTris(const Mesh& m) {
+    std::vector<Tri> tris;
+    for (const Face& f : m.faces)
+        tris.push_back(
+            {static_cast<int>(f.v[0]), static_cast<int>(f.v[1]), static_cast<int>(f.v[2])});
+    return tris;
+}
 
 /// Icosphere of radius 1 with 20 * 4^subdivisions triangles and texture coordinates.
 ShatterMesh MakeSphere(int subdivisions) {
@@ -79,33 +85,57 @@ ShatterMesh MakeBox() {
     return m;
 }
 
+/// The engine's mesh as a host mesh (the library's input).
+Mesh ToHost(const ShatterMesh& source) {
+    Mesh mesh;
+    Shatter::ToHostMesh(source, mesh);
+    return mesh;
+}
+
+double HostVolume(const Mesh& m) {
+    std::vector<Vec3> verts;
+    for (const Point3& p : m.verts)
+        verts.push_back({p.x, p.y, p.z});
+    return Shatter::SignedVolume(verts, HostTris(m));
+}
+
 struct Run {
     double ms = 0.0;
     int pieces = 0;
     double volumeError = 0.0;
 };
 
-/// Fragments `mesh` once and measures it; the volume error is relative to the input's volume.
-Run Fragment(const ShatterMesh& mesh, int count) {
-    FragmentSettings settings;
-    settings.fragmentCount = count;
-    settings.innerMaterialId = kInnerMaterial;
-    settings.randomSeed = 1;
-    ShatterMesh out;
-    FragmentStats stats;
+/// Fragments a copy of `source` through the library interface, with the calls and values the
+/// rigid modifier uses, and measures it; the volume error is relative to the input's volume.
+Run Fragment(const Mesh& source, int count) {
+    Mesh mesh = source;
     Stopwatch watch;
-    FragmentMesh(mesh, settings, out, &stats);
+    IQXShatter::QXShatterPtr shatter = IQXShatter::New(mesh, 1, true);
+    Interval valid(TIME_NegInfinity, TIME_NegInfinity);
+    Matrix3 impact;
+    impact.SetTrans(Point3(0.1f, 0.1f, 0.1f));
+    IQXShatter::IQXParams::setParam<int>(shatter, IQXShatter::kParamFragmentCount, 0, count, valid,
+                                         0);
+    IQXShatter::IQXParams::setParam<int>(shatter, IQXShatter::kParamInnerMaterialId, 0,
+                                         kInnerMaterial, valid, 0);
+    IQXShatter::IQXParams::setParam<Matrix3>(shatter, IQXShatter::kParamImpactTransform, 0, impact,
+                                             valid, 0);
+    IQXShatter::IQXParams::setParam<float>(shatter, IQXShatter::kParamBias, 0, 0.0f, valid, 0);
+    Interval all(TIME_NegInfinity, TIME_PosInfinity);
+    IQXShatter::Modify(shatter, 0, all);
+    IQXShatter::GetFinalMesh(shatter, mesh);
+    shatter.reset();
     Run run;
     run.ms = watch.ms();
-    run.pieces = stats.pieces;
-    const double volume = Shatter::SignedVolume(mesh);
-    run.volumeError = std::fabs(Shatter::SignedVolume(out) - volume) / volume;
+    Shatter::LabelEdgeConnectedElements(HostTris(mesh), &run.pieces);
+    const double volume = HostVolume(source);
+    run.volumeError = std::fabs(HostVolume(mesh) - volume) / volume;
     return run;
 }
 
 /// One benchmark result; the baseline is a two-piece cut of the same mesh in the same run,
-/// the fixed cost of a call (validation, closure test, inside tester, one cut).
-std::string Report(const std::string& name, const ShatterMesh& mesh, int count) {
+/// the fixed cost of a call (copies, validation, closure test, inside tester, one cut).
+std::string Report(const std::string& name, const Mesh& mesh, int count) {
     const Run baseline = Fragment(mesh, 2);
     const Run run = Fragment(mesh, count);
     JsonObject json;
@@ -113,7 +143,7 @@ std::string Report(const std::string& name, const ShatterMesh& mesh, int count) 
         .add("ms", run.ms)
         .add("pieces", static_cast<long long>(run.pieces))
         .add("volume_error", run.volumeError)
-        .add("triangles", static_cast<long long>(mesh.faces.size()))
+        .add("triangles", static_cast<long long>(mesh.getNumFaces()))
         .add("fragments", static_cast<long long>(count))
         .add("baseline_two_pieces_ms", baseline.ms)
         .add("ratio_to_baseline", run.ms / baseline.ms)
@@ -124,19 +154,19 @@ std::string Report(const std::string& name, const ShatterMesh& mesh, int count) 
 } // namespace
 
 std::string ShatterMesh20k100() {
-    return Report("shatter_mesh20k_100", MakeSphere(5), 100);
+    return Report("shatter_mesh20k_100", ToHost(MakeSphere(5)), 100);
 }
 
 std::string ShatterBox1000() {
-    return Report("shatter_box_1000", MakeBox(), 1000);
+    return Report("shatter_box_1000", ToHost(MakeBox()), 1000);
 }
 
 std::string ShatterScaling() {
     std::string cases;
-    auto add = [&](const ShatterMesh& mesh, int count) {
+    auto add = [&](const Mesh& mesh, int count) {
         const Run run = Fragment(mesh, count);
         JsonObject json;
-        json.add("triangles", static_cast<long long>(mesh.faces.size()))
+        json.add("triangles", static_cast<long long>(mesh.getNumFaces()))
             .add("fragments", static_cast<long long>(count))
             .add("ms", run.ms)
             .add("pieces", static_cast<long long>(run.pieces))
@@ -144,14 +174,14 @@ std::string ShatterScaling() {
         cases += (cases.empty() ? "" : ", ") + json.str();
     };
     // Growth with the fragment count on a small and a large mesh, then with the mesh size.
-    const ShatterMesh box = MakeBox();
-    const ShatterMesh sphere = MakeSphere(5);
+    const Mesh box = ToHost(MakeBox());
+    const Mesh sphere = ToHost(MakeSphere(5));
     for (int count : {10, 100, 1000})
         add(box, count);
     for (int count : {10, 100, 1000})
         add(sphere, count);
     for (int subdivisions : {2, 3, 4, 5, 6})
-        add(MakeSphere(subdivisions), 100);
+        add(ToHost(MakeSphere(subdivisions)), 100);
     JsonObject json;
     json.add("name", std::string("shatter_scaling")).addRaw("cases", "[" + cases + "]");
     return json.str();

@@ -62,21 +62,28 @@ std::vector<std::vector<int>> ChainLoops(const std::vector<std::pair<int, int>>&
 /// Splits loops that pass through a vertex more than once (where the cut touches itself, or a
 /// hole touches the outer boundary) into simple loops, which the triangulator and the nesting
 /// test can rely on. Pieces shorter than three vertices enclose nothing and are dropped.
-std::vector<std::vector<int>> SplitAtRepeatedVertices(const std::vector<std::vector<int>>& loops) {
+/// `position` is scratch indexed by vertex id, all -1 on entry and on return.
+std::vector<std::vector<int>> SplitAtRepeatedVertices(const std::vector<std::vector<int>>& loops,
+                                                      std::vector<int>& position) {
     std::vector<std::vector<int>> simple;
     std::vector<int> stack;
     for (const std::vector<int>& loop : loops) {
         stack.clear();
         for (int v : loop) {
-            auto it = std::find(stack.begin(), stack.end(), v);
-            if (it == stack.end()) {
+            const int at = position[v];
+            if (at < 0) {
+                position[v] = static_cast<int>(stack.size());
                 stack.push_back(v);
                 continue;
             }
-            if (stack.end() - it >= 3)
-                simple.emplace_back(it, stack.end());
-            stack.erase(it + 1, stack.end());
+            if (stack.size() - at >= 3)
+                simple.emplace_back(stack.begin() + at, stack.end());
+            for (std::size_t k = at + 1; k < stack.size(); ++k)
+                position[stack[k]] = -1;
+            stack.resize(at + 1);
         }
+        for (int v : stack)
+            position[v] = -1;
         if (stack.size() >= 3)
             simple.push_back(stack);
     }
@@ -110,7 +117,9 @@ void PlaneClipper::BuildCaps(const Plane& plane, const CapStyle& style, CutMesh&
     std::sort(capEdges.begin(), capEdges.end());
     capEdges.erase(std::unique(capEdges.begin(), capEdges.end()), capEdges.end());
 
-    const std::vector<std::vector<int>> vertexLoops = SplitAtRepeatedVertices(ChainLoops(capEdges));
+    loopPosition_.resize(out.verts.size(), -1);
+    const std::vector<std::vector<int>> vertexLoops =
+        SplitAtRepeatedVertices(ChainLoops(capEdges), loopPosition_);
     if (vertexLoops.empty())
         return;
 

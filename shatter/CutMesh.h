@@ -105,6 +105,7 @@ private:
     std::unordered_map<std::uint64_t, int> cutVertices_;
     std::vector<std::unordered_map<MapEdgeKey, int, MapEdgeHash>> cutMapVertices_;
     std::vector<int> touchedFaces_;
+    std::vector<int> loopPosition_;
 
     // One polygon of a split face: geometry corners and, per corner, one map vertex per channel.
     PolyCorner poly_[4];

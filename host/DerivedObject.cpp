@@ -87,10 +87,22 @@ public:
         return InRange(i - 1) ? m_mods[static_cast<size_t>(i - 1)].mod : nullptr;
     }
     void SetReference(int i, RefTargetHandle rtarg) override {
+        // The cache may be the old object itself (a stack without modifiers), which can be freed
+        // right after this call: forget it first.
+        ClearCache();
         if (i == 0)
             m_obj = static_cast<Object*>(rtarg);
         else if (InRange(i - 1))
             m_mods[static_cast<size_t>(i - 1)].mod = static_cast<Modifier*>(rtarg);
+    }
+    bool AcceptsReference(int i, ReferenceTarget* target) override {
+        if (!target)
+            return true;
+        if (target == this)
+            return false;
+        if (i == 0)
+            return dynamic_cast<Object*>(target) != nullptr;
+        return InRange(i - 1) && dynamic_cast<Modifier*>(target) != nullptr;
     }
     RefResult NotifyRefChanged(const Interval&, RefTargetHandle, PartID&, RefMessage message,
                                BOOL) override {

@@ -258,6 +258,21 @@ void INode::SetReference(int i, RefTargetHandle rtarg) {
     }
 }
 
+bool INode::AcceptsReference(int i, ReferenceTarget* target) {
+    if (!target)
+        return true;
+    switch (i) {
+    case 0:
+        return dynamic_cast<Control*>(target) && target->SuperClassID() == CTRL_MATRIX3_CLASS_ID;
+    case 1:
+        return dynamic_cast<Object*>(target) != nullptr;
+    case 2:
+        return dynamic_cast<Control*>(target) && target->SuperClassID() == CTRL_FLOAT_CLASS_ID;
+    default:
+        return false;
+    }
+}
+
 RefResult INode::NotifyRefChanged(const Interval&, RefTargetHandle, PartID& partID,
                                   RefMessage message, BOOL) {
     if (message == REFMSG_GET_NODE_HANDLE) {

@@ -101,6 +101,7 @@ public:
     int NumRefs() override { return 3; }
     RefTargetHandle GetReference(int i) override;
     void SetReference(int i, RefTargetHandle rtarg) override;
+    bool AcceptsReference(int i, ReferenceTarget* target) override;
     RefResult NotifyRefChanged(const Interval& changeInt, RefTargetHandle hTarget, PartID& partID,
                                RefMessage message, BOOL propagate) override;
     int NumSubs() override { return 3; }

@@ -369,6 +369,10 @@ void SimpleObject2::SetReference(int i, RefTargetHandle rtarg) {
         pblock2 = static_cast<IParamBlock2*>(rtarg);
 }
 
+bool SimpleObject2::AcceptsReference(int i, ReferenceTarget* target) {
+    return !target || (i == 0 && dynamic_cast<IParamBlock2*>(target) != nullptr);
+}
+
 RefResult SimpleObject2::NotifyRefChanged(const Interval&, RefTargetHandle, PartID&,
                                           RefMessage message, BOOL) {
     if (message == REFMSG_CHANGE)

@@ -166,6 +166,7 @@ public:
     int NumRefs() override { return 1; }
     RefTargetHandle GetReference(int i) override;
     void SetReference(int i, RefTargetHandle rtarg) override;
+    bool AcceptsReference(int i, ReferenceTarget* target) override;
     RefResult NotifyRefChanged(const Interval& changeInt, RefTargetHandle hTarget, PartID& partID,
                                RefMessage message, BOOL propagate) override;
     int NumParamBlocks() override { return pblock2 ? 1 : 0; }

@@ -545,6 +545,10 @@ void IParamBlock2::SetReference(int i, RefTargetHandle rtarg) {
         entry->node = static_cast<INode*>(rtarg);
 }
 
+bool IParamBlock2::AcceptsReference(int i, ReferenceTarget* target) {
+    return !target || (EntryForRef(i) && dynamic_cast<INode*>(target) != nullptr);
+}
+
 RefResult IParamBlock2::NotifyRefChanged(const Interval&, RefTargetHandle, PartID&,
                                          RefMessage message, BOOL) {
     // Changes of listed nodes (a node moving, being renamed) are not changes of the block; the

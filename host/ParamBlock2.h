@@ -281,6 +281,7 @@ public:
     int NumRefs() override;
     RefTargetHandle GetReference(int i) override;
     void SetReference(int i, RefTargetHandle rtarg) override;
+    bool AcceptsReference(int i, ReferenceTarget* target) override;
     RefResult NotifyRefChanged(const Interval& changeInt, RefTargetHandle hTarget, PartID& partID,
                                RefMessage message, BOOL propagate) override;
     ReferenceTarget* Clone(RemapDir& remap) override;

@@ -44,6 +44,15 @@ RefResult ReferenceMaker::ReplaceReference(int which, RefTargetHandle newTarget,
     return REF_SUCCEED;
 }
 
+bool ReferenceMaker::AcceptsReference(int i, ReferenceTarget* target) {
+    if (!target)
+        return true;
+    if (target == static_cast<ReferenceMaker*>(this) || i < 0 || i >= NumRefs())
+        return false;
+    ReferenceTarget* current = GetReference(i);
+    return !current || current->SuperClassID() == target->SuperClassID();
+}
+
 void ReferenceMaker::DeleteAllRefsFromMe() {
     for (int i = 0; i < NumRefs(); ++i)
         ReplaceReference(i, nullptr);

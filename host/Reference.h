@@ -179,6 +179,11 @@ public:
         return IO_OK;
     }
     virtual bool IsRefTarget() { return false; }
+    /// Whether reference `i` may point at `target`. Loading a scene asks before wiring a
+    /// reference, so a file cannot put an object of the wrong kind into a slot. The default
+    /// accepts null, refuses the maker itself, and, when the slot already holds a target (for
+    /// example one made by the constructor), accepts only targets of the same super class.
+    virtual bool AcceptsReference(int i, ReferenceTarget* target);
 
     /// Makes reference `which` point at newTarget (may be null). The old target loses this
     /// dependent and, when delOld is true and nothing else references it, is deleted.

@@ -383,6 +383,8 @@ private:
                                 std::to_string(r) + " of " + std::to_string(m_staged.size()));
             }
         }
+        if (!CheckAcyclic())
+            return false;
         for (size_t i = 0; i < m_staged.size(); ++i) {
             Staged& s = m_staged[i];
             if (static_cast<int>(s.refs.size()) != s.obj->NumRefs())
@@ -392,10 +394,54 @@ private:
             for (size_t r = 0; r < s.refs.size(); ++r) {
                 ReferenceTarget* target =
                     s.refs[r] < 0 ? nullptr : m_staged[static_cast<size_t>(s.refs[r])].obj;
+                if (!s.obj->AcceptsReference(static_cast<int>(r), target))
+                    return Fail("object " + std::to_string(i) + " cannot take object " +
+                                std::to_string(s.refs[r]) + " as its reference " +
+                                std::to_string(r));
+            }
+        }
+        for (Staged& s : m_staged) {
+            for (size_t r = 0; r < s.refs.size(); ++r) {
+                ReferenceTarget* target =
+                    s.refs[r] < 0 ? nullptr : m_staged[static_cast<size_t>(s.refs[r])].obj;
                 s.obj->ReplaceReference(static_cast<int>(r), target, TRUE);
             }
         }
         m_byHandle = std::move(byHandle);
+        return true;
+    }
+
+    // References own their targets jointly, so they must not form a cycle (it would never be
+    // freed). References to nodes do not own them and are left out.
+    bool CheckAcyclic() {
+        enum : char { kNew, kOpen, kDone };
+        std::vector<char> state(m_staged.size(), kNew);
+        for (size_t start = 0; start < m_staged.size(); ++start) {
+            if (state[start] != kNew)
+                continue;
+            // Iterative depth-first walk: (object, next reference to look at).
+            std::vector<std::pair<size_t, size_t>> stack{{start, 0}};
+            state[start] = kOpen;
+            while (!stack.empty()) {
+                auto& [obj, next] = stack.back();
+                const std::vector<int>& refs = m_staged[obj].refs;
+                if (next == refs.size()) {
+                    state[obj] = kDone;
+                    stack.pop_back();
+                    continue;
+                }
+                int r = refs[next++];
+                if (r < 0 || m_staged[static_cast<size_t>(r)].isNode)
+                    continue;
+                auto target = static_cast<size_t>(r);
+                if (state[target] == kOpen)
+                    return Fail("references form a cycle through object " + std::to_string(r));
+                if (state[target] == kNew) {
+                    state[target] = kOpen;
+                    stack.emplace_back(target, 0);
+                }
+            }
+        }
         return true;
     }
 
@@ -409,6 +455,8 @@ private:
         }
         ULONG maxHandle = 0;
         for (const auto& node : m_ip.m_nodes) {
+            if (!node->GetTMController())
+                node->ReplaceReference(0, NewDefaultMatrix3Controller());
             ULONG parent = node->m_loadedParent;
             node->LinkParent(parent ? m_byHandle[parent] : m_ip.m_root.get());
             maxHandle = std::max(maxHandle, node->GetHandle());

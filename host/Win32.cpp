@@ -77,7 +77,9 @@ int MessageLoop::DeliverDueTimers() {
             due.emplace_back(timer.window, timer.id);
     }
     int delivered = 0;
-    for (auto [window, id] : due) {
+    for (const auto& entry : due) {
+        const HWND window = entry.first;
+        const UINT_PTR id = entry.second;
         auto it = std::find_if(m_timers.begin(), m_timers.end(),
                                [&](const Timer& t) { return t.window == window && t.id == id; });
         if (it == m_timers.end() || it->dueMs > m_nowMs)

@@ -4,6 +4,7 @@
 #include "tests/host/HostTestSupport.h"
 
 #include <cstdio>
+#include <functional>
 #include <numbers>
 
 namespace {
@@ -34,8 +35,8 @@ protected:
         IDerivedObject* derived = CreateDerivedObject(new BoxObject(10, 20, 30, 2, 2, 2));
         Modifier* lift = NewTestLift();
         ASSERT_NE(lift, nullptr);
-        derived->AddModifier(lift, new ModContext(new Matrix3(TransMatrix(Point3(1, 2, 3))),
-                                                  nullptr, nullptr));
+        derived->AddModifier(
+            lift, new ModContext(new Matrix3(TransMatrix(Point3(1, 2, 3))), nullptr, nullptr));
         INode* box = Host().CreateObjectNode(derived);
         box->SetName(_T("Wall"));
         box->SetWireColor(RGB(200, 10, 30));
@@ -47,8 +48,8 @@ protected:
         box->AttachChild(child, 0);
         child->SetNodeTM(0, TransMatrix(Point3(0, 50, 0)));
         child->Hide(TRUE);
-        auto* vis = static_cast<Control*>(static_cast<Animatable*>(
-            CreateInstance(CTRL_FLOAT_CLASS_ID, floatControllerClassID)));
+        auto* vis = static_cast<Control*>(
+            static_cast<Animatable*>(CreateInstance(CTRL_FLOAT_CLASS_ID, floatControllerClassID)));
         child->SetVisController(vis);
         IKeyControl* keys = GetKeyControlInterface(vis);
         IBezFloatKey key;
@@ -95,8 +96,8 @@ protected:
 
     std::vector<TimeValue> Times() const {
         const int tpf = GetTicksPerFrame();
-        return {0, tpf / 2, 5 * tpf - 1, 5 * tpf, static_cast<TimeValue>(7.25 * tpf), 10 * tpf,
-                20 * tpf};
+        return {0,        tpf / 2, 5 * tpf - 1, 5 * tpf, static_cast<TimeValue>(7.25 * tpf),
+                10 * tpf, 20 * tpf};
     }
 };
 
@@ -215,8 +216,9 @@ TEST_F(BadSceneTest, EveryTruncationIsRefusedWithPlaceAndLeavesTheScene) {
         std::string error;
         ASSERT_FALSE(LoadScene(Host(), part, &error)) << "cut at " << cut;
         EXPECT_FALSE(error.empty());
-        if (cut >= 12)
+        if (cut >= 12) {
             EXPECT_NE(error.find("offset"), std::string::npos) << error;
+        }
         ExpectSceneUntouched();
     }
 }
@@ -239,6 +241,104 @@ TEST_F(BadSceneTest, CorruptedBytesNeverCrashOrHalfLoad) {
             ExpectSceneUntouched();
         }
     }
+}
+
+// Writes a scene file by hand: the settings, then objects given as (super class, class id,
+// data writer, references), then the node list.
+struct HandObject {
+    SClass_ID sclass;
+    Class_ID cid;
+    std::function<void(ISave&)> data;
+    std::vector<std::int32_t> refs;
+};
+
+std::vector<BYTE> HandScene(const std::vector<HandObject>& objects,
+                            const std::vector<std::int32_t>& nodes) {
+    ChunkWriter w;
+    w.BeginChunk(0x0001);
+    for (std::int32_t v : {30, 0, 0, 100, 0})
+        WriteValue(w, v);
+    WriteValue(w, 1.0f);
+    WriteValue(w, std::uint32_t(10));
+    w.EndChunk();
+    w.BeginChunk(0x0002);
+    for (const HandObject& o : objects) {
+        w.BeginChunk(0x0010);
+        w.BeginChunk(0x0011);
+        WriteValue(w, std::uint32_t(o.sclass));
+        WriteValue(w, o.cid.PartA());
+        WriteValue(w, o.cid.PartB());
+        w.EndChunk();
+        w.BeginChunk(0x0012);
+        o.data(w);
+        w.EndChunk();
+        w.BeginChunk(0x0013);
+        WriteValue(w, static_cast<std::int32_t>(o.refs.size()));
+        for (std::int32_t r : o.refs)
+            WriteValue(w, r);
+        w.EndChunk();
+        w.EndChunk();
+    }
+    w.EndChunk();
+    w.BeginChunk(0x0003);
+    WriteValue(w, static_cast<std::uint32_t>(nodes.size()));
+    for (std::int32_t n : nodes)
+        WriteValue(w, n);
+    w.EndChunk();
+    return w.Bytes();
+}
+
+std::function<void(ISave&)> NodeData(ULONG handle) {
+    return [handle](ISave& w) {
+        w.BeginChunk(0x0601);
+        WriteValue(w, handle);
+        w.EndChunk();
+    };
+}
+
+TEST_F(BadSceneTest, WrongKindsOfReferencesAndCyclesAreRefused) {
+    std::string error;
+    // A node given another node as its transform controller.
+    std::vector<BYTE> confused =
+        HandScene({{BASENODE_CLASS_ID, nodeClassID, NodeData(1), {-1, -1, -1}},
+                   {BASENODE_CLASS_ID, nodeClassID, NodeData(2), {}}},
+                  {0, 1});
+    ASSERT_FALSE(LoadScene(Host(), confused, &error));
+    EXPECT_NE(error.find("object 1 has 3 references, the file 0"), std::string::npos) << error;
+    confused = HandScene({{BASENODE_CLASS_ID, nodeClassID, NodeData(1), {1, -1, -1}},
+                          {BASENODE_CLASS_ID, nodeClassID, NodeData(2), {-1, -1, -1}}},
+                         {0, 1});
+    ASSERT_FALSE(LoadScene(Host(), confused, &error));
+    EXPECT_NE(error.find("object 0 cannot take object 1 as its reference 0"), std::string::npos)
+        << error;
+    ExpectSceneUntouched();
+
+    // Two derived objects referencing each other would never be freed.
+    auto noData = [](ISave&) {};
+    std::vector<BYTE> cycle = HandScene({{BASENODE_CLASS_ID, nodeClassID, NodeData(1), {-1, 1, -1}},
+                                         {GEN_DERIVOB_CLASS_ID, derivObjectClassID, noData, {2}},
+                                         {GEN_DERIVOB_CLASS_ID, derivObjectClassID, noData, {1}}},
+                                        {0});
+    ASSERT_FALSE(LoadScene(Host(), cycle, &error));
+    EXPECT_NE(error.find("cycle"), std::string::npos) << error;
+    ExpectSceneUntouched();
+
+    // The same shape without the cycle loads, and an object nobody reaches is dropped.
+    std::vector<BYTE> fine = HandScene(
+        {{BASENODE_CLASS_ID, nodeClassID, NodeData(7), {-1, 1, -1}},
+         {GEN_DERIVOB_CLASS_ID, derivObjectClassID, noData, {2}},
+         {GEOMOBJECT_CLASS_ID, boxObjectClassID, [](ISave& w) { BoxObject().Save(&w); }, {-1}},
+         {GEOMOBJECT_CLASS_ID,
+          sphereObjectClassID,
+          [](ISave& w) { SphereObject().Save(&w); },
+          {-1}}},
+        {0});
+    ASSERT_TRUE(LoadScene(Host(), fine, &error)) << error;
+    INode* node = Host().GetINodeByHandle(7);
+    ASSERT_NE(node, nullptr);
+    // A node stored without a transform controller gets a default one.
+    EXPECT_NE(node->GetTMController(), nullptr);
+    EXPECT_NE(node->EvalWorldState(0).obj, nullptr);
 }
 
 TEST_F(BadSceneTest, HostileLengthsAndUnknownClassesAreNamed) {

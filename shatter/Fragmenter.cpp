@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <stdexcept>
 
 namespace Quarix::Shatter {
@@ -133,6 +134,27 @@ private:
     bool flip_;
 };
 
+/// Cuts `base` down to the Voronoi cell of seed `cell`, plane by plane, nearest neighbour first
+/// (those planes cut away the most). Returns the piece (in one of `buffers`), `&base` when no
+/// plane cut anything, or null when the cell misses the mesh.
+const CutMesh* CutCell(const CutMesh& base, const std::vector<Vec3>& seeds, int cell,
+                       const std::vector<int>& neighbours, const CapStyle& style,
+                       PlaneClipper& clipper, CutMesh (&buffers)[2]) {
+    const CutMesh* current = &base;
+    int next = 0;
+    for (int j : neighbours) {
+        const ClipResult r =
+            clipper.Clip(*current, BisectorPlane(seeds, cell, j), style, buffers[next]);
+        if (r == ClipResult::Empty)
+            return nullptr;
+        if (r == ClipResult::Cut) {
+            current = &buffers[next];
+            next ^= 1;
+        }
+    }
+    return current;
+}
+
 } // namespace
 
 int MaxFragmentCount(std::size_t faceCount, double workBudget) {
@@ -182,14 +204,17 @@ bool FragmentMesh(const ShatterMesh& source, const FragmentSettings& settings, S
 
     std::vector<Vec3> seeds;
     {
-        InsideTester inside(base.verts, tris);
+        // Only a closed mesh has an inside; seeds for an open one fill its bounding box.
+        std::optional<InsideTester> inside;
+        if (closed)
+            inside.emplace(base.verts, tris);
         SeedSettings seedSettings;
         seedSettings.count = std::min(settings.fragmentCount,
                                       MaxFragmentCount(base.faces.size(), settings.cutWorkBudget));
         seedSettings.bias = settings.bias;
         seedSettings.impact = settings.impactPoint;
         seedSettings.randomSeed = settings.randomSeed;
-        seeds = SampleSeeds(bounds, closed ? &inside : nullptr, seedSettings);
+        seeds = SampleSeeds(bounds, inside ? &*inside : nullptr, seedSettings);
     }
     st.cells = static_cast<int>(seeds.size());
     if (seeds.size() < 2)
@@ -211,27 +236,14 @@ bool FragmentMesh(const ShatterMesh& source, const FragmentSettings& settings, S
     CutMesh buffers[2];
     int cellsWithPieces = 0;
     for (std::size_t i = 0; i < seeds.size(); ++i) {
-        const CutMesh* current = &base;
-        int next = 0;
-        bool empty = false;
-        for (int j : neighbours[i]) {
-            const Plane plane = BisectorPlane(seeds, static_cast<int>(i), j);
-            ClipResult r = clipper.Clip(*current, plane, style, buffers[next]);
-            if (r == ClipResult::Unchanged)
-                continue;
-            if (r == ClipResult::Empty) {
-                empty = true;
-                break;
-            }
-            current = &buffers[next];
-            next ^= 1;
-        }
-        if (empty)
+        const CutMesh* piece =
+            CutCell(base, seeds, static_cast<int>(i), neighbours[i], style, clipper, buffers);
+        if (!piece)
             continue;
-        if (current == &base)
+        if (piece == &base)
             return false; // the whole mesh lies in this one cell
         ++cellsWithPieces;
-        st.pieces += writer.Append(*current);
+        st.pieces += writer.Append(*piece);
     }
     if (cellsWithPieces < 2)
         return false;

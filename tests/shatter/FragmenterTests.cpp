@@ -94,6 +94,22 @@ TEST(Fragmenter, ManySeedsKeepEveryPieceClosed) {
     }
 }
 
+TEST(Fragmenter, ResultDoesNotDependOnScaleOrPlacement) {
+    // Tolerances are relative to the mesh, so tiny, huge and far-off meshes cut alike.
+    const ShatterMesh meshes[] = {MakeBox({1e3, 1e3, 1e3}, {1e3 + 1e-4, 1e3 + 2e-4, 1e3 + 1e-4}),
+                                  MakeBox({-3e4, 0, 0}, {1e4, 2e4, 5e3}),
+                                  MakeBox({1e5, -1e5, 1e5}, {1e5 + 1, -1e5 + 1, 1e5 + 1})};
+    for (const ShatterMesh& mesh : meshes) {
+        ShatterMesh out;
+        FragmentStats stats;
+        ASSERT_TRUE(FragmentMesh(mesh, Settings(15), out, &stats));
+        EXPECT_EQ(stats.pieces, 15);
+        EXPECT_TRUE(IsClosedManifold(Tris(out)));
+        const double volume = SignedVolume(mesh);
+        EXPECT_LT(std::fabs(SignedVolume(out) - volume), 1e-6 * volume);
+    }
+}
+
 TEST(Fragmenter, ConcaveCellsSplitIntoSeparateElements) {
     // A cell reaching across the gap of a U meets both arms; those parts must come out as two
     // closed elements. Over a handful of seeds such a cell appears.

@@ -157,7 +157,7 @@ bool QX_BT_MeshController::testDemolition(QX_BT_Body& body, float x, bool relax,
         return demolishBody(kind, body, x, relax, scale, count, amount, false);
     };
     const bool primary = body.depth == 0;
-    // Captured bodies are final: children of a capture demolition never break again.
+    // With "Demolish to Capture" on, what replaced a body is final and never breaks again.
     if (!primary && captureOn)
         return false;
     if (primary && captureOn && attempt(DemolitionKind::Captured))

@@ -263,6 +263,7 @@ void Interface::ResetScene() {
     m_animate = false;
     m_animateSuspend = 0;
     m_redraws = 0;
+    m_accelerators = true;
 }
 
 Interface* GetCOREInterface() {
@@ -280,6 +281,21 @@ int GetFrameRate() {
 
 double GetMasterScale(int type) {
     return GetCOREInterface()->GetMasterScale(type);
+}
+
+Point3 GetUIColor(int which) {
+    switch (which) {
+    case COLOR_SELECTION:
+        return Point3(1.0f, 1.0f, 1.0f);
+    case COLOR_SUBSELECTION:
+        return Point3(1.0f, 0.0f, 0.0f);
+    case COLOR_FREEZE:
+        return Point3(0.5f, 0.5f, 0.5f);
+    case COLOR_GIZMOS:
+        return Point3(1.0f, 1.0f, 0.0f);
+    default:
+        return Point3(0.6f, 0.6f, 0.6f);
+    }
 }
 
 void AnimateOn() {

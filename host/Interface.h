@@ -155,6 +155,11 @@ public:
     /// The prompt shown in the status line (empty when none).
     MSTR GetPrompt() const;
 
+    // --- keyboard accelerators (suspended while a text field has the focus) -----------------
+    void DisableAccelerators() { m_accelerators = false; }
+    void EnableAccelerators() { m_accelerators = true; }
+    bool GetAcceleratorsEnabled() const { return m_accelerators; }
+
     // --- message loop and undo --------------------------------------------------------------
     MessageLoop& GetMessageLoop() { return m_loop; }
     Hold& GetHold() { return m_hold; }
@@ -187,6 +192,7 @@ private:
     std::vector<INode*> m_selection;
     std::map<MSTR, int> m_nameCounters;
 
+    bool m_accelerators = true;
     PickModeCallback* m_pickMode = nullptr;
     INode* m_pickCandidate = nullptr;
     std::vector<MSTR> m_prompts;
@@ -204,3 +210,11 @@ int GetTicksPerFrame();
 int GetFrameRate();
 /// How many units of `type` one scene unit is (see Interface::GetMasterScale).
 double GetMasterScale(int type);
+
+/// Interface colours by index (components 0..1).
+inline constexpr int COLOR_SELECTION = 0;
+inline constexpr int COLOR_SUBSELECTION = 1;
+inline constexpr int COLOR_FREEZE = 2;
+inline constexpr int COLOR_GIZMOS = 3;
+/// An interface colour; white for the selection, grey for unknown indices.
+Point3 GetUIColor(int which);

@@ -14,8 +14,14 @@ public:
 
     constexpr TimeValue Start() const { return m_start; }
     constexpr TimeValue End() const { return m_end; }
-    /// Duration in ticks (End - Start), saturating at INT_MAX for open intervals.
-    TimeValue Duration() const;
+    /// Duration in ticks (End - Start), saturating at TIME_PosInfinity for open intervals; 0 for
+    /// the empty interval.
+    constexpr TimeValue Duration() const {
+        if (Empty())
+            return 0;
+        long long d = static_cast<long long>(m_end) - static_cast<long long>(m_start);
+        return d > TIME_PosInfinity ? TIME_PosInfinity : static_cast<TimeValue>(d);
+    }
 
     constexpr void Set(TimeValue s, TimeValue e) {
         m_start = s;

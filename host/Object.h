@@ -175,3 +175,29 @@ public:
     int NumSubs() override { return 1; }
     Animatable* SubAnim(int i) override;
 };
+
+/// A force field of a space warp: the force it exerts on a particle. Obtained from
+/// WSMObject::GetForceField for one node and released with DeleteThis.
+class ForceField {
+public:
+    virtual ~ForceField() = default;
+    /// Force at `pos` moving with `vel` at time t; `index` numbers the particle.
+    virtual Point3 Force(TimeValue t, const Point3& pos, const Point3& vel, int index) = 0;
+    virtual void DeleteThis() { delete this; }
+};
+
+/// A space-warp object (super class WSM_OBJECT_CLASS_ID), the world-space-modifier interface
+/// that GetInterface(I_WSMOBJECT) answers.
+class WSMObject : public Object {
+public:
+    SClass_ID SuperClassID() override { return WSM_OBJECT_CLASS_ID; }
+    void* GetInterface(ULONG id) override {
+        return id == I_WSMOBJECT ? static_cast<WSMObject*>(this) : Object::GetInterface(id);
+    }
+    /// The force field acting for `node`, owned by the caller (DeleteThis); null when the space
+    /// warp is no force.
+    virtual ForceField* GetForceField(INode* node) {
+        (void)node;
+        return nullptr;
+    }
+};

@@ -24,6 +24,13 @@ TEST(Interval, IntersectionAndEmptiness) {
     EXPECT_EQ(valid.Start(), 10);
     EXPECT_EQ(valid.End(), 10);
     EXPECT_TRUE(FOREVER.InInterval(Interval(-5, 5)));
+    EXPECT_EQ(Interval(10, 25).Duration(), 15);
+    EXPECT_EQ(FOREVER.Duration(), TIME_PosInfinity);
+    EXPECT_EQ(NEVER.Duration(), 0);
+    Interval grown;
+    grown += 7;
+    grown += -3;
+    EXPECT_EQ(grown, Interval(-3, 7));
     EXPECT_FALSE(Interval(0, 4).InInterval(Interval(-5, 5)));
 }
 

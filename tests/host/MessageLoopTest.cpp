@@ -25,6 +25,34 @@ TEST_F(MessageLoopTest, TimerTicksUntilKilledFromItsCallback) {
     EXPECT_EQ(SetTimer(nullptr, 0, 1, nullptr), 0u);
 }
 
+std::vector<char> g_order;
+
+void TickA(HWND, UINT, UINT_PTR, DWORD) {
+    g_order.push_back('a');
+}
+
+void TickB(HWND, UINT, UINT_PTR, DWORD) {
+    g_order.push_back('b');
+}
+
+TEST_F(MessageLoopTest, TimersOfDifferentPeriodsInterleaveDeterministically) {
+    g_order.clear();
+    const std::uint64_t start = Host().GetMessageLoop().NowMs();
+    UINT_PTR a = SetTimer(nullptr, 0, 2, TickA);
+    UINT_PTR b = SetTimer(nullptr, 0, 3, TickB);
+    EXPECT_NE(a, b);
+    // Due times (from start): a at 2, 4, 6; b at 3, 6. At 6 both are due, in start order.
+    EXPECT_EQ(Host().GetMessageLoop().RunTicks(5), 5);
+    EXPECT_EQ(std::string(g_order.begin(), g_order.end()), "abaab");
+    EXPECT_EQ(Host().GetMessageLoop().NowMs() - start, 6u);
+    KillTimer(nullptr, a);
+    KillTimer(nullptr, b);
+    // Resetting the scene stops every timer.
+    SetTimer(nullptr, 0, 1, TickA);
+    Host().ResetScene();
+    EXPECT_EQ(Host().GetMessageLoop().ActiveTimers(), 0);
+}
+
 TEST_F(MessageLoopTest, TimeSliderMovesAndRedraws) {
     Host().SetTime(480);
     EXPECT_EQ(Host().GetTime(), 480);

@@ -3,6 +3,7 @@
 #include "host/SceneIO.h"
 #include "tests/host/HostTestSupport.h"
 
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <numbers>
@@ -181,6 +182,36 @@ TEST_F(SceneFileTest, FilesRoundTripAndMissingFilesAreNamed) {
     std::remove(path.c_str());
     EXPECT_FALSE(LoadSceneFile(Host(), path, &error));
     EXPECT_NE(error.find(path), std::string::npos) << error;
+}
+
+TEST_F(SceneFileTest, PolygonObjectsKeepTheirPolygonsAndMaps) {
+    auto* poly = new PolyObject();
+    MNMesh& mm = poly->GetMesh();
+    for (int i = 0; i < 5; ++i)
+        mm.NewVert(Point3(std::cos(i * 1.2566f), std::sin(i * 1.2566f), 0.0f));
+    const int pentagon[5] = {0, 1, 2, 3, 4};
+    mm.NewFace(5, pentagon, 4, 9);
+    mm.F(0)->visedg[2] = false;
+    mm.SetMapSupport(3, true);
+    mm.M(3)->v = {Point3(0, 0, 0), Point3(1, 1, 1)};
+    mm.M(3)->f[0] = {0, 1, 0, 1, 1};
+    Host().CreateObjectNode(poly)->SetName(_T("Poly"));
+    Mesh before;
+    mm.OutToTri(before);
+
+    std::vector<BYTE> bytes;
+    std::string error;
+    ASSERT_TRUE(SaveScene(Host(), bytes, &error)) << error;
+    Host().ResetScene();
+    ASSERT_TRUE(LoadScene(Host(), bytes, &error)) << error;
+    auto* loaded = static_cast<PolyObject*>(Host().GetINodeByName(_T("Poly"))->GetObjectRef());
+    ASSERT_EQ(loaded->ClassID(), polyObjectClassID);
+    ASSERT_EQ(loaded->GetMesh().FNum(), 1);
+    EXPECT_EQ(loaded->GetMesh().F(0)->deg, 5);
+    Mesh after;
+    loaded->GetMesh().OutToTri(after);
+    EXPECT_TRUE(after == before);
+    EXPECT_EQ(after.getNumFaces(), 3);
 }
 
 class BadSceneTest : public SceneFileTest {

@@ -309,6 +309,13 @@ TEST_F(SceneGraphTest, SelectionPickingAndUndoRecords) {
     int value = 1;
     theHold.Begin();
     theHold.Put(new IntRestore(&value));
+    value = 5;
+    theHold.Cancel();
+    EXPECT_EQ(value, 1); // a cancelled record is undone at once and not kept
+    EXPECT_TRUE(theHold.RecordNames().empty());
+    theHold.Put(new IntRestore(&value)); // outside a record: dropped
+    theHold.Begin();
+    theHold.Put(new IntRestore(&value));
     value = 2;
     theHold.Accept(_T("Add Nodes"));
     ASSERT_EQ(theHold.RecordNames(), std::vector<MSTR>{_T("Add Nodes")});

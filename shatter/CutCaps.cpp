@@ -92,36 +92,15 @@ std::vector<std::vector<int>> SplitAtRepeatedVertices(const std::vector<std::vec
 
 } // namespace
 
-void PlaneClipper::BuildCaps(const Plane& plane, const CapStyle& style, CutMesh& out) {
-    // Directed edges of faces touching the plane whose both ends lie on it.
-    std::vector<std::uint64_t> planeEdges;
-    for (int f : touchedFaces_) {
-        const Tri& t = out.faces[f].v;
-        for (int i = 0; i < 3; ++i) {
-            int a = t[i], b = t[(i + 1) % 3];
-            if (onPlane_[a] && onPlane_[b])
-                planeEdges.push_back(PairKey(a, b));
-        }
-    }
-    std::sort(planeEdges.begin(), planeEdges.end());
-
-    // An edge without its opposite borders the opening; the cap runs along it the other way.
-    std::vector<std::pair<int, int>> capEdges;
-    for (std::uint64_t key : planeEdges) {
-        int a = static_cast<int>(key >> 32), b = static_cast<int>(key & 0xffffffffu);
-        if (!std::binary_search(planeEdges.begin(), planeEdges.end(), PairKey(b, a)))
-            capEdges.emplace_back(b, a);
-    }
-    if (capEdges.empty())
-        return;
-    std::sort(capEdges.begin(), capEdges.end());
-    capEdges.erase(std::unique(capEdges.begin(), capEdges.end()), capEdges.end());
-
-    loopPosition_.resize(out.verts.size(), -1);
-    const std::vector<std::vector<int>> vertexLoops =
-        SplitAtRepeatedVertices(ChainLoops(capEdges), loopPosition_);
+void AppendCapFaces(const std::vector<std::vector<int>>& vertexLoops, const Plane& plane,
+                    const CapStyle& style, CutMesh& out) {
     if (vertexLoops.empty())
         return;
+    std::vector<std::pair<int, int>> capEdges;
+    for (const std::vector<int>& loop : vertexLoops)
+        for (std::size_t i = 0; i < loop.size(); ++i)
+            capEdges.emplace_back(loop[i], loop[(i + 1) % loop.size()]);
+    std::sort(capEdges.begin(), capEdges.end());
 
     // Project into the plane, relative to a point of the cut to keep the coordinates small.
     Vec3 e1, e2;
@@ -210,7 +189,7 @@ void PlaneClipper::BuildCaps(const Plane& plane, const CapStyle& style, CutMesh&
             if (std::binary_search(capEdges.begin(), capEdges.end(),
                                    std::make_pair(v[i], v[(i + 1) % 3])))
                 flags |= 1u << i;
-        out.faces.push_back({v, flags, style.smoothing, true});
+        out.faces.push_back({v, flags, style.smoothing, true, style.planeId});
         for (std::size_t c = 0; c < out.channels.size(); ++c) {
             CutChannel& ch = out.channels[c];
             if (ch.number == kNormalChannel)
@@ -220,6 +199,117 @@ void PlaneClipper::BuildCaps(const Plane& plane, const CapStyle& style, CutMesh&
                                     mapBase[c] + capIndex(v[2])});
         }
     }
+}
+
+void PlaneClipper::BuildCaps(const Plane& plane, const CapStyle& style, CutMesh& out) {
+    // Directed edges of faces touching the plane whose both ends lie on it.
+    std::vector<std::uint64_t> planeEdges;
+    for (int f : touchedFaces_) {
+        const Tri& t = out.faces[f].v;
+        for (int i = 0; i < 3; ++i) {
+            int a = t[i], b = t[(i + 1) % 3];
+            if (onPlane_[a] && onPlane_[b])
+                planeEdges.push_back(PairKey(a, b));
+        }
+    }
+    std::sort(planeEdges.begin(), planeEdges.end());
+
+    // An edge without its opposite borders the opening; the cap runs along it the other way.
+    std::vector<std::pair<int, int>> capEdges;
+    for (std::uint64_t key : planeEdges) {
+        int a = static_cast<int>(key >> 32), b = static_cast<int>(key & 0xffffffffu);
+        if (!std::binary_search(planeEdges.begin(), planeEdges.end(), PairKey(b, a)))
+            capEdges.emplace_back(b, a);
+    }
+    if (capEdges.empty())
+        return;
+    std::sort(capEdges.begin(), capEdges.end());
+    capEdges.erase(std::unique(capEdges.begin(), capEdges.end()), capEdges.end());
+
+    loopPosition_.resize(out.verts.size(), -1);
+    AppendCapFaces(SplitAtRepeatedVertices(ChainLoops(capEdges), loopPosition_), plane, style, out);
+}
+
+void MergeCoplanarCaps(CutMesh& mesh, const std::vector<Plane>& planes, const CapStyle& style) {
+    // A vertex stays when the original surface uses it or when it is a corner where three or
+    // more planes meet; otherwise it lies inside one plane's faces or on the straight crease
+    // between two planes, and both sides can drop it together.
+    constexpr int kNone = -1;
+    const std::size_t vertexCount = mesh.verts.size();
+    std::vector<int> first(vertexCount, kNone), second(vertexCount, kNone);
+    std::vector<unsigned char> keep(vertexCount, 0), used(vertexCount, 0);
+    for (const CutFace& f : mesh.faces)
+        for (int v : f.v) {
+            used[v] = 1;
+            if (!f.inner || f.plane < 0) {
+                keep[v] = 1;
+            } else if (first[v] == kNone || first[v] == f.plane) {
+                first[v] = f.plane;
+            } else if (second[v] == kNone || second[v] == f.plane) {
+                second[v] = f.plane;
+            } else {
+                keep[v] = 1;
+            }
+        }
+    std::vector<unsigned char> regionChanges(planes.size(), 0);
+    bool anyDropped = false;
+    for (std::size_t v = 0; v < vertexCount; ++v)
+        if (used[v] && !keep[v]) {
+            anyDropped = true;
+            regionChanges[first[v]] = 1;
+            if (second[v] != kNone)
+                regionChanges[second[v]] = 1;
+        }
+    if (!anyDropped)
+        return;
+
+    // Faces of the planes that lose a vertex are rebuilt from their outlines; all others stay.
+    CutMesh merged;
+    merged.verts = mesh.verts;
+    merged.channels.resize(mesh.channels.size());
+    for (std::size_t c = 0; c < mesh.channels.size(); ++c) {
+        merged.channels[c].number = mesh.channels[c].number;
+        merged.channels[c].verts = mesh.channels[c].verts;
+    }
+    std::vector<std::vector<int>> regionFaces(planes.size());
+    for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
+        const CutFace& face = mesh.faces[f];
+        if (face.inner && face.plane >= 0 && regionChanges[face.plane]) {
+            regionFaces[face.plane].push_back(static_cast<int>(f));
+            continue;
+        }
+        merged.faces.push_back(face);
+        for (std::size_t c = 0; c < mesh.channels.size(); ++c)
+            merged.channels[c].faces.push_back(mesh.channels[c].faces[f]);
+    }
+
+    std::vector<int> position(vertexCount, -1);
+    std::vector<std::uint64_t> edges;
+    for (std::size_t id = 0; id < planes.size(); ++id) {
+        if (regionFaces[id].empty())
+            continue;
+        edges.clear();
+        for (int f : regionFaces[id])
+            for (int i = 0; i < 3; ++i)
+                edges.push_back(PairKey(mesh.faces[f].v[i], mesh.faces[f].v[(i + 1) % 3]));
+        std::sort(edges.begin(), edges.end());
+        std::vector<std::pair<int, int>> outline;
+        for (std::uint64_t key : edges) {
+            int a = static_cast<int>(key >> 32), b = static_cast<int>(key & 0xffffffffu);
+            if (!std::binary_search(edges.begin(), edges.end(), PairKey(b, a)))
+                outline.emplace_back(a, b);
+        }
+        std::vector<std::vector<int>> loops;
+        for (std::vector<int>& loop : SplitAtRepeatedVertices(ChainLoops(outline), position)) {
+            std::erase_if(loop, [&](int v) { return !keep[v]; });
+            if (loop.size() >= 3)
+                loops.push_back(std::move(loop));
+        }
+        CapStyle regionStyle = style;
+        regionStyle.planeId = static_cast<int>(id);
+        AppendCapFaces(loops, planes[id], regionStyle, merged);
+    }
+    mesh = std::move(merged);
 }
 
 } // namespace Quarix::Shatter

@@ -28,7 +28,7 @@ CutMesh CutMesh::FromShatterMesh(const ShatterMesh& source) {
     m.verts = source.verts;
     m.faces.reserve(source.faces.size());
     for (const MeshFace& f : source.faces)
-        m.faces.push_back({f.v, f.flags, f.smoothing, false});
+        m.faces.push_back({f.v, f.flags, f.smoothing, false, -1});
     for (const auto& [number, channel] : source.channels)
         m.channels.push_back({number, channel.verts, channel.faces});
     return m;
@@ -140,7 +140,8 @@ void PlaneClipper::EmitPolygon(const CutMesh& in, int f, int cornerCount, CutMes
         out.faces.push_back({{poly_[p0].vertex, poly_[p1].vertex, poly_[p2].vertex},
                              flags,
                              face.smoothing,
-                             face.inner});
+                             face.inner,
+                             face.plane});
         for (int c = 0; c < channelCount; ++c)
             out.channels[c].faces.push_back({polyMap_[p0 * channelCount + c],
                                              polyMap_[p1 * channelCount + c],
@@ -233,7 +234,8 @@ ClipResult PlaneClipper::Clip(const CutMesh& in, const Plane& plane, const CapSt
             out.faces.push_back({{poly_[0].vertex, poly_[1].vertex, poly_[2].vertex},
                                  in.faces[f].flags,
                                  in.faces[f].smoothing,
-                                 in.faces[f].inner});
+                                 in.faces[f].inner,
+                                 in.faces[f].plane});
             for (std::size_t c = 0; c < channelCount; ++c)
                 out.channels[c].faces.push_back(
                     {polyMap_[c], polyMap_[channelCount + c], polyMap_[2 * channelCount + c]});

@@ -17,6 +17,8 @@ struct CutFace {
     std::uint32_t smoothing = 0;
     /// True for faces made by a cut (the inside of the solid); false for the original surface.
     bool inner = false;
+    /// For inner faces, the CapStyle::planeId of the cut that made them; -1 for outer faces.
+    int plane = -1;
 };
 
 /// A map channel of the working mesh; faces run parallel to CutMesh::faces.
@@ -49,7 +51,23 @@ struct CapStyle {
     /// Planar map projection of the caps: a channel value is ((p - mapOrigin) . axis) / mapScale.
     Vec3 mapOrigin;
     double mapScale = 1.0;
+    /// Caller's id of the cutting plane, stored in the cap faces (see MergeCoplanarCaps).
+    int planeId = -1;
 };
+
+/// Appends faces closing `loops` (vertex ids of `mesh` lying in `plane`; outer boundaries
+/// counter-clockwise seen from the side the normal points to, holes clockwise, no vertex twice
+/// in a loop) with the style's attributes: loop edges visible, inner diagonals hidden, every
+/// map channel a planar projection and explicit normals the plane normal.
+void AppendCapFaces(const std::vector<std::vector<int>>& loops, const Plane& plane,
+                    const CapStyle& style, CutMesh& mesh);
+
+/// Cutting plane by plane leaves every crease between two cut faces studded with the vertices
+/// where earlier caps' diagonals were cut; they add nothing to the shape but multiply the
+/// triangles. This removes every vertex that only cut faces of at most two planes use, and
+/// re-triangulates each affected plane's faces from their outline. `planes[id]` is the plane
+/// of the caps whose CapStyle::planeId was id. The mesh stays closed and keeps its volume.
+void MergeCoplanarCaps(CutMesh& mesh, const std::vector<Plane>& planes, const CapStyle& style);
 
 /// What one half-space clip did to the mesh.
 enum class ClipResult {

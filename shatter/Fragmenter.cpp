@@ -135,16 +135,22 @@ private:
 };
 
 /// Cuts `base` down to the Voronoi cell of seed `cell`, plane by plane, nearest neighbour first
-/// (those planes cut away the most). Returns the piece (in one of `buffers`), `&base` when no
-/// plane cut anything, or null when the cell misses the mesh.
+/// (those planes cut away the most), then tidies the cut faces. Returns the piece (in one of
+/// `buffers`), `&base` when no plane cut anything, or null when the cell misses the mesh.
 const CutMesh* CutCell(const CutMesh& base, const std::vector<Vec3>& seeds, int cell,
                        const std::vector<int>& neighbours, const CapStyle& style,
                        PlaneClipper& clipper, CutMesh (&buffers)[2]) {
+    std::vector<Plane> planes;
+    planes.reserve(neighbours.size());
+    for (int j : neighbours)
+        planes.push_back(BisectorPlane(seeds, cell, j));
+
     const CutMesh* current = &base;
     int next = 0;
-    for (int j : neighbours) {
-        const ClipResult r =
-            clipper.Clip(*current, BisectorPlane(seeds, cell, j), style, buffers[next]);
+    CapStyle planeStyle = style;
+    for (std::size_t k = 0; k < planes.size(); ++k) {
+        planeStyle.planeId = static_cast<int>(k);
+        const ClipResult r = clipper.Clip(*current, planes[k], planeStyle, buffers[next]);
         if (r == ClipResult::Empty)
             return nullptr;
         if (r == ClipResult::Cut) {
@@ -152,7 +158,12 @@ const CutMesh* CutCell(const CutMesh& base, const std::vector<Vec3>& seeds, int 
             next ^= 1;
         }
     }
-    return current;
+    if (current == &base)
+        return current;
+    CutMesh& piece = buffers[next ^ 1];
+    if (style.enabled)
+        MergeCoplanarCaps(piece, planes, style);
+    return &piece;
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
@@ -108,6 +109,34 @@ TEST(Fragmenter, ResultDoesNotDependOnScaleOrPlacement) {
         const double volume = SignedVolume(mesh);
         EXPECT_LT(std::fabs(SignedVolume(out) - volume), 1e-6 * volume);
     }
+}
+
+TEST(Fragmenter, CutFacesKeepOnlyCornerVertices) {
+    // A vertex only cut faces use must be a corner where at least three cut planes meet;
+    // vertices strung along a crease between two planes would only multiply the triangles.
+    ShatterMesh out;
+    ASSERT_TRUE(FragmentMesh(MakeBox({0, 0, 0}, {2, 1, 1}), Settings(30), out));
+    std::vector<std::vector<Vec3>> normals(out.verts.size());
+    std::vector<bool> onSurface(out.verts.size(), false);
+    for (const MeshFace& f : out.faces)
+        for (int v : f.v) {
+            if (f.MaterialId() != kInnerMaterial)
+                onSurface[v] = true;
+            else
+                normals[v].push_back(FaceNormal(out, f));
+        }
+    for (std::size_t v = 0; v < out.verts.size(); ++v) {
+        if (onSurface[v] || normals[v].empty())
+            continue;
+        std::vector<Vec3> distinct;
+        for (const Vec3& n : normals[v])
+            if (std::none_of(distinct.begin(), distinct.end(),
+                             [&](const Vec3& d) { return Dot(d, n) > 1.0 - 1e-6; }))
+                distinct.push_back(n);
+        EXPECT_GE(distinct.size(), 3u) << "vertex " << v;
+    }
+    // A convex cell of a dozen faces needs a few dozen triangles, not hundreds.
+    EXPECT_LT(out.faces.size(), 30u * 80u);
 }
 
 TEST(Fragmenter, ConcaveCellsSplitIntoSeparateElements) {

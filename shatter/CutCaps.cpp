@@ -1,5 +1,7 @@
 // Closing a cut: the faces a plane clip leaves open along the plane are found as directed edges
 // without a partner, chained into loops, sorted into outer boundaries and holes, and triangulated.
+// Once a cell is cut, each plane's cut faces are re-triangulated from their outline without the
+// vertices strung along the creases.
 
 #include "shatter/CutMesh.h"
 #include "shatter/PolygonTriangulator.h"
@@ -90,6 +92,46 @@ std::vector<std::vector<int>> SplitAtRepeatedVertices(const std::vector<std::vec
     return simple;
 }
 
+/// Triangulates planar loops of `points`: counter-clockwise loops bound material, clockwise
+/// ones are holes, each belonging to the smallest outer loop around it.
+void TriangulateNested(const std::vector<Point2>& points,
+                       const std::vector<std::vector<int>>& loops, std::vector<Tri>& tris) {
+    const std::size_t loopCount = loops.size();
+    std::vector<double> area2(loopCount);
+    for (std::size_t l = 0; l < loopCount; ++l)
+        area2[l] = RingArea2(points, loops[l]);
+    std::vector<int> owner(loopCount, -1);
+    for (std::size_t h = 0; h < loopCount; ++h) {
+        if (area2[h] >= 0.0)
+            continue;
+        // The middle of an edge: a vertex of the hole may touch the outer boundary.
+        const Point2 &a = points[loops[h][0]], &b = points[loops[h][1]];
+        const Point2 probe{(a.x + b.x) * 0.5, (a.y + b.y) * 0.5};
+        for (std::size_t o = 0; o < loopCount; ++o)
+            if (area2[o] >= 0.0 && RingContains(points, loops[o], probe) &&
+                (owner[h] < 0 || area2[o] < area2[owner[h]]))
+                owner[h] = static_cast<int>(o);
+    }
+
+    for (std::size_t o = 0; o < loopCount; ++o) {
+        if (area2[o] < 0.0) {
+            if (owner[o] < 0) {
+                // A hole in nothing (self-intersecting input): fan it so the surface stays
+                // closed; its clockwise triangles subtract their area like a hole would.
+                const std::vector<int>& r = loops[o];
+                for (std::size_t i = 1; i + 1 < r.size(); ++i)
+                    tris.push_back({r[0], r[i], r[i + 1]});
+            }
+            continue;
+        }
+        std::vector<std::vector<int>> rings{loops[o]};
+        for (std::size_t h = 0; h < loopCount; ++h)
+            if (owner[h] == static_cast<int>(o))
+                rings.push_back(loops[h]);
+        TriangulatePolygon(points, rings, tris);
+    }
+}
+
 } // namespace
 
 void AppendCapFaces(const std::vector<std::vector<int>>& vertexLoops, const Plane& plane,
@@ -109,7 +151,6 @@ void AppendCapFaces(const std::vector<std::vector<int>>& vertexLoops, const Plan
     std::vector<Point2> points;
     std::vector<int> pointVertex;
     std::vector<std::vector<int>> loops;
-    std::vector<double> area2;
     for (const std::vector<int>& vl : vertexLoops) {
         std::vector<int> ring;
         for (int v : vl) {
@@ -118,44 +159,11 @@ void AppendCapFaces(const std::vector<std::vector<int>>& vertexLoops, const Plan
             points.push_back({Dot(d, e1), Dot(d, e2)});
             pointVertex.push_back(v);
         }
-        area2.push_back(RingArea2(points, ring));
         loops.push_back(std::move(ring));
     }
 
-    // Counter-clockwise loops bound material, clockwise ones are holes; each hole belongs to the
-    // smallest outer loop around it.
-    const std::size_t loopCount = loops.size();
-    std::vector<int> owner(loopCount, -1);
-    for (std::size_t h = 0; h < loopCount; ++h) {
-        if (area2[h] >= 0.0)
-            continue;
-        // The middle of an edge: a vertex of the hole may touch the outer boundary.
-        const Point2 &a = points[loops[h][0]], &b = points[loops[h][1]];
-        const Point2 probe{(a.x + b.x) * 0.5, (a.y + b.y) * 0.5};
-        for (std::size_t o = 0; o < loopCount; ++o)
-            if (area2[o] >= 0.0 && RingContains(points, loops[o], probe) &&
-                (owner[h] < 0 || area2[o] < area2[owner[h]]))
-                owner[h] = static_cast<int>(o);
-    }
-
     std::vector<Tri> tris;
-    for (std::size_t o = 0; o < loopCount; ++o) {
-        if (area2[o] < 0.0) {
-            if (owner[o] < 0) {
-                // A hole in nothing (self-intersecting input): fan it so the surface stays
-                // closed; its clockwise triangles subtract their area like a hole would.
-                const std::vector<int>& r = loops[o];
-                for (std::size_t i = 1; i + 1 < r.size(); ++i)
-                    tris.push_back({r[0], r[i], r[i + 1]});
-            }
-            continue;
-        }
-        std::vector<std::vector<int>> rings{loops[o]};
-        for (std::size_t h = 0; h < loopCount; ++h)
-            if (owner[h] == static_cast<int>(o))
-                rings.push_back(loops[h]);
-        TriangulatePolygon(points, rings, tris);
-    }
+    TriangulateNested(points, loops, tris);
 
     // Cap vertices get their own map vertices: a planar projection, or the plane normal.
     std::vector<int> capVertices = pointVertex;

@@ -7,20 +7,14 @@
 #include "host/Hold.h"
 #include "host/INode.h"
 #include "host/Module.h"
+#include "host/Viewport.h"
 #include "host/Win32.h"
 
 #include <memory>
 #include <string>
 #include <vector>
 
-class ViewExp;
 class PickNodeCallback;
-
-/// Screen position in pixels.
-struct IPoint2 {
-    int x = 0;
-    int y = 0;
-};
 
 /// Redraw flags of RedrawViews.
 inline constexpr DWORD REDRAW_BEGIN = 1u << 0;

@@ -51,6 +51,24 @@ public:
         (void)t;
         return FOREVER;
     }
+    /// Viewport operations of a modifier: as for objects, with the modifier's context.
+    using BaseObject::Display;
+    using BaseObject::GetWorldBoundBox;
+    using BaseObject::HitTest;
+    virtual int Display(TimeValue t, INode* inode, ViewExp* vpt, int flags, ModContext* mc) {
+        (void)t, (void)inode, (void)vpt, (void)flags, (void)mc;
+        return 0;
+    }
+    virtual int HitTest(TimeValue t, INode* inode, int type, int crossing, int flags, IPoint2* p,
+                        ViewExp* vpt, ModContext* mc) {
+        (void)t, (void)inode, (void)type, (void)crossing, (void)flags, (void)p, (void)vpt, (void)mc;
+        return 0;
+    }
+    virtual void GetWorldBoundBox(TimeValue t, INode* inode, ViewExp* vpt, Box3& box,
+                                  ModContext* mc) {
+        (void)t, (void)inode, (void)vpt, (void)mc;
+        box.Init();
+    }
     bool IsEnabled() const { return m_enabled; }
     void EnableMod();
     void DisableMod();

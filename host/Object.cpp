@@ -1,5 +1,6 @@
 #include "host/Object.h"
 
+#include "host/INode.h"
 #include "host/ParamBlock2.h"
 
 namespace {
@@ -13,6 +14,47 @@ constexpr USHORT kPolyMapChunk = 0x0412;
 constexpr std::uint32_t kMaxPolygonDegree = 1u << 16;
 
 } // namespace
+
+int BaseObject::Display(TimeValue, INode*, ViewExp*, int) {
+    return 0;
+}
+
+int BaseObject::HitTest(TimeValue, INode*, int, int, int, IPoint2*, ViewExp*) {
+    return 0;
+}
+
+void BaseObject::Snap(TimeValue, INode*, SnapInfo*, IPoint2*, ViewExp*) {}
+
+void BaseObject::GetWorldBoundBox(TimeValue, INode*, ViewExp*, Box3& box) {
+    box.Init();
+}
+
+void BaseObject::GetLocalBoundBox(TimeValue, INode*, ViewExp*, Box3& box) {
+    box.Init();
+}
+
+void BaseObject::GetSubObjectCenters(SubObjAxisCallback*, TimeValue, INode*, ModContext*) {}
+
+void BaseObject::GetSubObjectTMs(SubObjAxisCallback*, TimeValue, INode*, ModContext*) {}
+
+void BaseObject::Move(TimeValue, Matrix3&, Matrix3&, Point3&, BOOL) {}
+
+void BaseObject::Rotate(TimeValue, Matrix3&, Matrix3&, Quat&, BOOL) {}
+
+void BaseObject::Scale(TimeValue, Matrix3&, Matrix3&, Point3&, BOOL) {}
+
+void BaseObject::BeginEditParams(IObjParam*, ULONG, Animatable*) {}
+
+void BaseObject::EndEditParams(IObjParam*, ULONG, Animatable*) {}
+
+void Object::GetWorldBoundBox(TimeValue t, INode* inode, ViewExp*, Box3& box) {
+    Matrix3 tm = inode ? inode->GetObjectTM(t) : Matrix3();
+    GetDeformBBox(t, box, &tm);
+}
+
+void Object::GetLocalBoundBox(TimeValue t, INode*, ViewExp*, Box3& box) {
+    GetDeformBBox(t, box);
+}
 
 Interval ObjectState::Validity(TimeValue t) const {
     return obj ? obj->ObjectValidity(t) : NEVER;

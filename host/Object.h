@@ -3,10 +3,15 @@
 // PolyObject, SimpleObject2 (procedural objects that build a mesh) and ObjectState.
 
 #include "host/MNMesh.h"
+#include "host/Quat.h"
 #include "host/Reference.h"
+#include "host/Viewport.h"
 
 class INode;
 class Object;
+class Interface;
+class ModContext;
+using IObjParam = Interface;
 
 /// Channels of an object flowing up a modifier stack (bit masks and channel numbers).
 using ChannelMask = DWORD;
@@ -45,7 +50,9 @@ public:
     Interval Validity(TimeValue t) const;
 };
 
-/// Base of objects and modifiers (everything that appears in a modifier stack).
+/// Base of objects and modifiers (everything that appears in a modifier stack): its name, its
+/// viewport behaviour, its sub-object levels and its editing in the command panel. Every
+/// operation has a neutral default, so a class overrides only what it does.
 class BaseObject : public ReferenceTarget {
 public:
     /// Name shown in the modifier stack.
@@ -54,6 +61,46 @@ public:
         GetClassName(name);
         return name;
     }
+
+    /// Draws the object for `inode` in a view at t; answers 0.
+    virtual int Display(TimeValue t, INode* inode, ViewExp* vpt, int flags);
+    /// Non-zero when the object is hit in the region around *p.
+    virtual int HitTest(TimeValue t, INode* inode, int type, int crossing, int flags, IPoint2* p,
+                        ViewExp* vpt);
+    /// Offers the object's points to the snapping system.
+    virtual void Snap(TimeValue t, INode* inode, SnapInfo* snap, IPoint2* p, ViewExp* vpt);
+    /// World-space box for the view (the deformed box under the node's object transform for
+    /// objects; empty by default).
+    virtual void GetWorldBoundBox(TimeValue t, INode* inode, ViewExp* vpt, Box3& box);
+    /// Object-space box for the view.
+    virtual void GetLocalBoundBox(TimeValue t, INode* inode, ViewExp* vpt, Box3& box);
+    /// The callback that creates the object interactively, or null.
+    virtual CreateMouseCallBack* GetCreateMouseCallBack() { return nullptr; }
+
+    /// Sub-object levels (0 is the object level).
+    virtual int NumSubObjTypes() { return 0; }
+    virtual ISubObjType* GetSubObjType(int i) {
+        (void)i;
+        return nullptr;
+    }
+    virtual void ActivateSubobjSel(int level, XFormModes& modes) {
+        (void)level;
+        (void)modes;
+    }
+    virtual void GetSubObjectCenters(SubObjAxisCallback* cb, TimeValue t, INode* node,
+                                     ModContext* mc);
+    virtual void GetSubObjectTMs(SubObjAxisCallback* cb, TimeValue t, INode* node, ModContext* mc);
+    /// Sub-object transforms; partm is the parent transform, tmAxis the transform axis frame.
+    virtual void Move(TimeValue t, Matrix3& partm, Matrix3& tmAxis, Point3& val,
+                      BOOL localOrigin = FALSE);
+    virtual void Rotate(TimeValue t, Matrix3& partm, Matrix3& tmAxis, Quat& val,
+                        BOOL localOrigin = FALSE);
+    virtual void Scale(TimeValue t, Matrix3& partm, Matrix3& tmAxis, Point3& val,
+                       BOOL localOrigin = FALSE);
+
+    /// The object is about to be / is no longer edited in the command panel.
+    virtual void BeginEditParams(IObjParam* ip, ULONG flags, Animatable* prev);
+    virtual void EndEditParams(IObjParam* ip, ULONG flags, Animatable* next);
 };
 
 /// An object at the bottom of (or flowing through) a modifier stack. Each of its channels has a
@@ -77,6 +124,9 @@ public:
     virtual BOOL IsSubClassOf(Class_ID classID) { return classID == ClassID(); }
     /// Bounding box of the deformable points, transformed by *tm when given.
     virtual void GetDeformBBox(TimeValue t, Box3& box, Matrix3* tm = nullptr, BOOL useSel = FALSE);
+    /// The deformed box under the node's object transform.
+    void GetWorldBoundBox(TimeValue t, INode* inode, ViewExp* vpt, Box3& box) override;
+    void GetLocalBoundBox(TimeValue t, INode* inode, ViewExp* vpt, Box3& box) override;
     /// The object at the bottom of a stack (this for base objects).
     virtual Object* FindBaseObject() { return this; }
     /// A copy for modification in a stack, owned by the caller.

@@ -247,6 +247,24 @@ TEST_F(SceneGraphTest, PrimitivesAreSingleClosedElements) {
     }
 }
 
+TEST_F(SceneGraphTest, ViewportBoxesFollowTheObjectTransform) {
+    auto* box = new BoxObject(2, 2, 2);
+    INode* node = Host().CreateObjectNode(box);
+    node->SetNodeTM(0, TransMatrix(Point3(10, 0, 0)));
+    node->SetObjOffsetPos(Point3(0, 0, 1));
+    ViewExp view;
+    Box3 world, local;
+    box->GetWorldBoundBox(0, node, &view, world);
+    box->GetLocalBoundBox(0, node, &view, local);
+    EXPECT_EQ(local.pmin, Point3(-1, -1, 0));
+    EXPECT_EQ(world.pmin, Point3(9, -1, 1));
+    EXPECT_EQ(world.pmax, Point3(11, 1, 3));
+    EXPECT_EQ(box->Display(0, node, &view, 0), 0);
+    EXPECT_EQ(box->NumSubObjTypes(), 0);
+    GenSubObjType gravity(_T("Gravity"), _T("SubObjectIcons"), 0);
+    EXPECT_EQ(MSTR(gravity.GetName()), _T("Gravity"));
+}
+
 TEST_F(SceneGraphTest, ConversionsBetweenMeshKinds) {
     BoxObject box;
     EXPECT_TRUE(box.CanConvertToType(triObjectClassID));

@@ -5,6 +5,7 @@
 #include <glm/gtc/matrix_transform.hpp>
 
 #include <cmath>
+#include <cstdlib>
 #include <numbers>
 
 #include "bench/bench.h"
@@ -19,8 +20,17 @@ namespace {
 
 constexpr float kGravity = 9.81f;
 constexpr int kSubSteps = 5;
-constexpr int kTimedFrames = 200;
-constexpr int kLongFrames = 500;
+constexpr int kDefaultTimedFrames = 200;
+constexpr int kDefaultLongFrames = 500;
+
+// QX_SIM_FRAMES shortens a run (timed frames; the long run becomes the same length) when trying
+// out a change; the figures of record use the defaults.
+int TimedFrames() {
+    const char* text = std::getenv("QX_SIM_FRAMES");
+    const int frames = text ? std::atoi(text) : 0;
+    return frames > 0 ? frames : kDefaultTimedFrames;
+}
+int LongFrames() { return std::getenv("QX_SIM_FRAMES") ? TimedFrames() : kDefaultLongFrames; }
 
 struct Box {
     glm::vec3 centre;
@@ -86,6 +96,9 @@ std::vector<Box> Stack1076() {
 
 void ConfigureBenchWorld(QX_BT_World& world) {
     Fixtures::ConfigureWorld(world, kSubSteps, kGravity, true);
+    // QX_SIM_MULTIPOINT=0 measures both sides with Bullet's single-point contacts.
+    if (const char* text = std::getenv("QX_SIM_MULTIPOINT"))
+        world.convexMultipointIterations = std::atoi(text);
 }
 
 void ConfigureObject(QX_BT_MeshController& core, float boxMass, float boxVolume) {
@@ -179,6 +192,8 @@ double BytesPerBodyFrame(const QX_BT_MeshController& core, int frames) {
 }
 
 std::string CompareWithBullet(const char* name, const std::vector<Box>& boxes, float boxMass) {
+    const int timedFrames = TimedFrames();
+    const int longFrames = LongFrames();
     const glm::vec3 half(1.0f);
     QX_BT_World world;
     ConfigureBenchWorld(world);
@@ -189,24 +204,24 @@ std::string CompareWithBullet(const char* name, const std::vector<Box>& boxes, f
     // Frame 0 builds shapes and bodies; it is not part of either timing.
     Fixtures::Simulate(world, cores, 1);
     Stopwatch ours;
-    for (int f = 1; f <= kTimedFrames; ++f) {
+    for (int f = 1; f <= timedFrames; ++f) {
         world.SimulateFrame(cores, float(f), float(f + 1), 1.0f, false);
         world.intSettings.clearChanged();
         world.floatSettings.clearChanged();
     }
-    const double oursMs = ours.ms() / kTimedFrames;
+    const double oursMs = ours.ms() / timedFrames;
 
     double bulletMs;
     {
         RawBullet raw(*object.core, world);
         raw.frame();
         Stopwatch watch;
-        for (int f = 1; f <= kTimedFrames; ++f)
+        for (int f = 1; f <= timedFrames; ++f)
             raw.frame();
-        bulletMs = watch.ms() / kTimedFrames;
+        bulletMs = watch.ms() / timedFrames;
     }
 
-    for (int f = kTimedFrames + 1; f < kLongFrames; ++f) {
+    for (int f = timedFrames + 1; f < longFrames; ++f) {
         world.SimulateFrame(cores, float(f), float(f + 1), 1.0f, false);
         world.intSettings.clearChanged();
         world.floatSettings.clearChanged();
@@ -216,8 +231,8 @@ std::string CompareWithBullet(const char* name, const std::vector<Box>& boxes, f
         .add("ours_ms_per_frame", oursMs)
         .add("bullet_ms_per_frame", bulletMs)
         .add("ratio", oursMs / bulletMs)
-        .add("bytes_per_body_frame", BytesPerBodyFrame(*object.core, kLongFrames))
-        .add("max_displacement", double(MaxDisplacement(*object.core, float(kLongFrames))))
+        .add("bytes_per_body_frame", BytesPerBodyFrame(*object.core, longFrames))
+        .add("max_displacement", double(MaxDisplacement(*object.core, float(longFrames))))
         .add("bodies", static_cast<long long>(object.core->bodies.size()))
         .str();
 }

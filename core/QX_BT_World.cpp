@@ -39,7 +39,6 @@ struct BulletWorld {
     std::unique_ptr<btDefaultCollisionConfiguration> configuration;
     std::unique_ptr<btCollisionDispatcher> dispatcher;
     std::unique_ptr<btDbvtBroadphase> broadphase;
-    std::unique_ptr<btSequentialImpulseConstraintSolver> solver;
     std::unique_ptr<btDiscreteDynamicsWorld> world;
     std::unique_ptr<btDefaultMotionState> groundMotion;
     std::unique_ptr<btStaticPlaneShape> groundShape;
@@ -50,7 +49,6 @@ struct BulletWorld {
         groundShape.reset();
         ground.reset();
         world.reset();
-        solver.reset();
         broadphase.reset();
         dispatcher.reset();
         configuration.reset();
@@ -82,6 +80,18 @@ void HoldDeadBodies(btDiscreteDynamicsWorld& world) {
         body->setAngularVelocity(btVector3(0, 0, 0));
         body->setGravity(btVector3(0, 0, 0));
         body->clearForces();
+    }
+}
+
+// Drops every overlapping pair in one sweep. Removing bodies one by one makes Bullet scan the
+// whole pair cache for each of them, which grows with bodies x pairs; emptied first, every
+// removal finds nothing left to clean.
+void ReleaseAllPairs(btDiscreteDynamicsWorld& world, btDispatcher& dispatcher) {
+    btOverlappingPairCache* cache = world.getPairCache();
+    btBroadphasePairArray& pairs = cache->getOverlappingPairArray();
+    while (pairs.size() > 0) {
+        const btBroadphasePair& last = pairs[pairs.size() - 1];
+        cache->removeOverlappingPair(last.m_pProxy0, last.m_pProxy1, &dispatcher);
     }
 }
 
@@ -178,7 +188,9 @@ bool ParseTable(const uint8_t*& cursor, const uint8_t* end, std::map<int32_t, T>
 
 } // namespace
 
-QX_BT_World::QX_BT_World() {
+QX_BT_World::~QX_BT_World() = default;
+
+QX_BT_World::QX_BT_World() : solver_(std::make_unique<btSequentialImpulseConstraintSolver>()) {
     // The world parameter defaults; entries are written through the setter so that the first
     // run always starts from scratch.
     for (int32_t key = 0; key <= 19; ++key) {
@@ -206,11 +218,11 @@ QX_BT_World::QX_BT_World() {
     intSettings.set(WorldKey::EndFrame, 100);
     intSettings.set(WorldKey::DeactivationTime, 1000);
 
-    // Convex hulls of margin 0 meet through GJK, which yields one new contact point per pair and
-    // step; with the Bullet world rebuilt every frame no manifold lives long enough to collect a
-    // stable patch, and stacks creep over. Multipoint iterations give every new manifold its full
-    // set of points at once (Bullet's recommended 3 iterations, 3 points).
-    convexMultipointIterations = 3;
+    // Bullet's own contact generation: one new point per convex pair and step. Multipoint
+    // iterations fill a new manifold at once, but every manifold is new at the start of each
+    // frame here, so they cost nearly half the frame; with the rolling-friction lever walls and
+    // stacks stand without them. Kept as a setting for scenes that need it.
+    convexMultipointIterations = 0;
     convexMultipointMinimumPoints = 3;
 }
 
@@ -260,9 +272,9 @@ void QX_BT_World::SimulateFrame(const std::vector<QX_BT_MeshController*>& object
     }
     bw.dispatcher = std::make_unique<btCollisionDispatcher>(bw.configuration.get());
     bw.broadphase = std::make_unique<btDbvtBroadphase>();
-    bw.solver = std::make_unique<btSequentialImpulseConstraintSolver>();
+    solver_->reset();
     bw.world = std::make_unique<btDiscreteDynamicsWorld>(bw.dispatcher.get(), bw.broadphase.get(),
-                                                         bw.solver.get(), bw.configuration.get());
+                                                         solver_.get(), bw.configuration.get());
     btDiscreteDynamicsWorld& world = *bw.world;
     world.getSolverInfo().m_solverMode |= SOLVER_USE_2_FRICTION_DIRECTIONS;
 
@@ -379,6 +391,7 @@ void QX_BT_World::SimulateFrame(const std::vector<QX_BT_MeshController*>& object
                 if (QX_BT_Body* body = AsBody(inWorld[i]))
                     body->age += 1;
             }
+            ReleaseAllPairs(world, *bw.dispatcher);
             for (int i = inWorld.size() - 1; i >= 0; --i)
                 world.removeCollisionObject(inWorld[i]);
 

@@ -80,7 +80,8 @@ bool Modify(QXShatterPtr& shatter, int time, Interval& valid);
 /// Replaces `mesh` by the pieces of the last successful Modify: every piece is its own element
 /// (no vertex shared between pieces); outer faces keep flags, smoothing groups, map values
 /// (interpolated where cut) and specified normals; inner faces carry the inner material id,
-/// smoothing group 0, a planar map in every map channel and their plane's normal. Returns false
+/// per plane a smoothing group of their own (a bit no outer face and no neighbouring cut uses),
+/// a planar map in every map channel and their plane's normal. Returns false
 /// and leaves `mesh` untouched when Modify did not cut. Throws std::invalid_argument for a null
 /// object.
 bool GetFinalMesh(QXShatterPtr& shatter, Mesh& mesh);

@@ -134,12 +134,56 @@ private:
     bool flip_;
 };
 
+/// Gives each plane's cut faces of a piece one smoothing bit from `freeBits` (the bits no outer
+/// face uses), different from the bits of every other plane's faces that share a vertex with
+/// them: a cut face then never blends with the surface or with a neighbouring cut across a
+/// crease or corner. Planes are coloured greedily in id order; when the free bits run out (an
+/// input using nearly all 32), the rest get 0, which renders flat as well.
+void AssignCapSmoothing(CutMesh& piece, std::uint32_t freeBits) {
+    std::vector<std::pair<int, int>> vertexPlanes;
+    int maxPlane = -1;
+    for (const CutFace& f : piece.faces)
+        if (f.inner && f.plane >= 0) {
+            maxPlane = std::max(maxPlane, f.plane);
+            for (int v : f.v)
+                vertexPlanes.emplace_back(v, f.plane);
+        }
+    if (maxPlane < 0)
+        return;
+    std::sort(vertexPlanes.begin(), vertexPlanes.end());
+    vertexPlanes.erase(std::unique(vertexPlanes.begin(), vertexPlanes.end()), vertexPlanes.end());
+
+    // Planes meeting at a vertex are neighbours.
+    std::vector<std::vector<int>> neighbours(maxPlane + 1);
+    for (std::size_t a = 0; a < vertexPlanes.size();) {
+        std::size_t b = a;
+        while (b < vertexPlanes.size() && vertexPlanes[b].first == vertexPlanes[a].first)
+            ++b;
+        for (std::size_t i = a; i < b; ++i)
+            for (std::size_t j = a; j < b; ++j)
+                if (i != j)
+                    neighbours[vertexPlanes[i].second].push_back(vertexPlanes[j].second);
+        a = b;
+    }
+    std::vector<std::uint32_t> bit(maxPlane + 1, 0);
+    for (int p = 0; p <= maxPlane; ++p) {
+        std::uint32_t taken = ~freeBits;
+        for (int q : neighbours[p])
+            taken |= bit[q];
+        const std::uint32_t available = ~taken;
+        bit[p] = available & (~available + 1u); // lowest available bit, 0 when none
+    }
+    for (CutFace& f : piece.faces)
+        if (f.inner && f.plane >= 0)
+            f.smoothing = bit[f.plane];
+}
+
 /// Cuts `base` down to the Voronoi cell of seed `cell`, plane by plane, nearest neighbour first
 /// (those planes cut away the most), then tidies the cut faces. Returns the piece (in one of
 /// `buffers`), `&base` when no plane cut anything, or null when the cell misses the mesh.
 const CutMesh* CutCell(const CutMesh& base, const std::vector<Vec3>& seeds, int cell,
                        const std::vector<int>& neighbours, const CapStyle& style,
-                       PlaneClipper& clipper, CutMesh (&buffers)[2]) {
+                       std::uint32_t freeSmoothing, PlaneClipper& clipper, CutMesh (&buffers)[2]) {
     std::vector<Plane> planes;
     planes.reserve(neighbours.size());
     for (int j : neighbours)
@@ -161,8 +205,10 @@ const CutMesh* CutCell(const CutMesh& base, const std::vector<Vec3>& seeds, int 
     if (current == &base)
         return current;
     CutMesh& piece = buffers[next ^ 1];
-    if (style.enabled)
+    if (style.enabled) {
         MergeCoplanarCaps(piece, planes, style);
+        AssignCapSmoothing(piece, freeSmoothing);
+    }
     return &piece;
 }
 
@@ -236,6 +282,9 @@ bool FragmentMesh(const ShatterMesh& source, const FragmentSettings& settings, S
     style.enabled = st.closed;
     style.materialId = std::clamp(settings.innerMaterialId, 0, kMaxMaterialId);
     style.smoothing = 0;
+    std::uint32_t usedSmoothing = 0;
+    for (const CutFace& f : base.faces)
+        usedSmoothing |= f.smoothing;
     style.mapOrigin = bounds.min;
     style.mapScale = extent > 0.0 ? extent : 1.0;
 
@@ -247,8 +296,8 @@ bool FragmentMesh(const ShatterMesh& source, const FragmentSettings& settings, S
     CutMesh buffers[2];
     int cellsWithPieces = 0;
     for (std::size_t i = 0; i < seeds.size(); ++i) {
-        const CutMesh* piece =
-            CutCell(base, seeds, static_cast<int>(i), neighbours[i], style, clipper, buffers);
+        const CutMesh* piece = CutCell(base, seeds, static_cast<int>(i), neighbours[i], style,
+                                       ~usedSmoothing, clipper, buffers);
         if (!piece)
             continue;
         if (piece == &base)

@@ -55,7 +55,8 @@ int MaxFragmentCount(std::size_t faceCount, double workBudget = kCutWorkBudget);
 /// cells of seeds spread through it, and writes every connected piece to `out` as its own
 /// element: no vertex or map vertex is shared between pieces. Original faces keep their flags,
 /// smoothing groups and map values (interpolated where cut; normals renormalised); cut faces get
-/// the inner material, smoothing group 0 (they are planar, so flat shading is exact), visible
+/// the inner material, per plane a smoothing bit that no outer face uses and no adjacent cut
+/// plane of the piece shares (0 when the input uses every bit), visible
 /// boundary edges, a planar map projection in every map channel and their plane's normal as
 /// explicit normal. Returns false, leaving `out` untouched, when nothing was cut (fragment count
 /// 1 or less, no faces, fewer than two seeds, or all of the mesh in one cell). Throws

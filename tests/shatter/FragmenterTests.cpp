@@ -175,11 +175,27 @@ TEST(Fragmenter, OuterFacesKeepMapsNormalsAndSmoothingInnerFacesGetTheirOwn) {
                             1e-9);
             }
         }
-        if (face.MaterialId() == kInnerMaterial)
-            EXPECT_EQ(face.smoothing, 0u);
-        else
+        if (face.MaterialId() == kInnerMaterial) {
+            // One bit of its own: none of the six the box sides use.
+            EXPECT_EQ(face.smoothing & (face.smoothing - 1), 0u);
+            EXPECT_EQ(face.smoothing & 0x3fu, 0u);
             EXPECT_NE(face.smoothing, 0u);
+        } else {
+            EXPECT_NE(face.smoothing, 0u);
+        }
     }
+    // Cut faces of different planes meeting at a vertex never share a smoothing bit.
+    std::vector<std::vector<std::pair<Vec3, std::uint32_t>>> around(out.verts.size());
+    for (const MeshFace& face : out.faces)
+        if (face.MaterialId() == kInnerMaterial)
+            for (int v : face.v)
+                around[v].emplace_back(FaceNormal(out, face), face.smoothing);
+    for (const auto& faces : around)
+        for (const auto& [na, sa] : faces)
+            for (const auto& [nb, sb] : faces)
+                if (Dot(na, nb) < 0.999) {
+                    EXPECT_NE(sa, sb);
+                }
 }
 
 TEST(Fragmenter, MapVerticesStaySharedAcrossCutsWithoutSeams) {

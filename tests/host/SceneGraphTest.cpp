@@ -138,6 +138,38 @@ TEST_F(SceneGraphTest, StackRunsBottomToTopAndCachesByValidity) {
     EXPECT_EQ(log, (std::vector<int>{1, 3}));
 }
 
+TEST_F(SceneGraphTest, StackEditsAndConversionsHandOutOwnedCopies) {
+    std::vector<int> log;
+    IDerivedObject* derived = CreateDerivedObject(new BoxObject(1, 1, 1));
+    derived->AddModifier(
+        new RecordingModifier(&log, 1, false),
+        new ModContext(new Matrix3(TransMatrix(Point3(0, 0, 4))), nullptr, nullptr));
+    derived->AddModifier(new RecordingModifier(&log, 2, false), nullptr, 1); // below the first
+    INode* node = Host().CreateObjectNode(derived);
+    ASSERT_EQ(derived->NumModifiers(), 2);
+    ASSERT_NE(derived->GetModContext(0)->tm, nullptr);
+    EXPECT_EQ(derived->GetModContext(1)->tm, nullptr);
+    ModContext copy(*derived->GetModContext(0));
+    EXPECT_NE(copy.tm.get(), derived->GetModContext(0)->tm.get());
+    EXPECT_EQ(copy.tm->GetTrans(), Point3(0, 0, 4));
+
+    node->EvalWorldState(0);
+    EXPECT_EQ(log, (std::vector<int>{2, 1}));
+    // The converted result belongs to the caller; the stack keeps its own cache.
+    Object* tri = derived->ConvertToType(0, triObjectClassID);
+    ASSERT_NE(tri, nullptr);
+    EXPECT_NE(tri, node->EvalWorldState(0).obj);
+    tri->DeleteThis();
+
+    derived->DeleteModifier(0);
+    ASSERT_EQ(derived->NumModifiers(), 1);
+    log.clear();
+    node->EvalWorldState(0);
+    EXPECT_EQ(log, (std::vector<int>{2}));
+    derived->DeleteModifier(5); // out of range: ignored
+    EXPECT_EQ(derived->NumModifiers(), 1);
+}
+
 TEST_F(SceneGraphTest, NodeHandleQueryFindsTheModifiersNode) {
     std::vector<int> log;
     auto* mod = new RecordingModifier(&log, 1, false);

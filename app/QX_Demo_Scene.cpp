@@ -33,7 +33,8 @@ std::unique_ptr<Scene> MakeDemoScene(int columns, int rows) {
     QX_BT_World& world = scene->world;
     Fixtures::ConfigureWorld(world, 5, 9.81f, true);
     // One frame is DeltaTime / 40 simulated seconds: match it to the timeline's frame rate.
-    world.floatSettings.set(WorldKey::DeltaTime, float(kFramesPerSimulatedSecond) / kSceneFrameRate);
+    world.floatSettings.set(WorldKey::DeltaTime,
+                            float(kFramesPerSimulatedSecond) / kSceneFrameRate);
 
     QX_BT_Mesh_Data wall;
     const float pitchX = 2.0f * kBrickHalf.x + kMortarGap;

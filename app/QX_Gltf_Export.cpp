@@ -151,9 +151,8 @@ bool ExportGltf(const std::vector<GltfObject>& objects, const GltfOptions& optio
             const glm::mat4 centre = Translation(shape->centre);
             for (int f = 0; f <= options.frames; ++f) {
                 const float frame = float(f);
-                const QX_BT_Body_State s = body.track.empty()
-                                               ? body.startState
-                                               : SampleTrack(body.track, frame);
+                const QX_BT_Body_State s =
+                    body.track.empty() ? body.startState : SampleTrack(body.track, frame);
                 const glm::mat4 world =
                     object.core->nodePlacement(frame, options.scale) * centre * s.transform;
                 const glm::mat4 rotation = RotationPart(world);

@@ -17,8 +17,7 @@ RunSummary RunScene(Scene& scene, int frames, const ProgressCallback& progress) 
             progress(f + 1, frames);
     }
     summary.totalMs =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-            .count();
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     summary.frames = frames;
     for (QX_BT_MeshController* core : cores) {
         summary.bodiesTotal += int(core->bodies.size());

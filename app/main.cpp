@@ -4,8 +4,8 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <unistd.h>
@@ -28,7 +28,9 @@ void PrintUsage(std::ostream& out) {
            "          the recorded motion as a binary glTF file with one animated node per body\n"
            "\n"
            "options:\n"
-           "  --frames N   frames to simulate (1.." << kMaxFrames << ", default 100)\n"
+           "  --frames N   frames to simulate (1.."
+        << kMaxFrames
+        << ", default 100)\n"
            "  --out FILE   output file (default quarix-demo.glb)\n";
 }
 

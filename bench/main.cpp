@@ -56,6 +56,7 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
-    std::cerr << "qx_bench: unknown benchmark '" << argv[1] << "' (run without arguments for the list)\n";
+    std::cerr << "qx_bench: unknown benchmark '" << argv[1]
+              << "' (run without arguments for the list)\n";
     return 2;
 }

@@ -30,7 +30,9 @@ int TimedFrames() {
     const int frames = text ? std::atoi(text) : 0;
     return frames > 0 ? frames : kDefaultTimedFrames;
 }
-int LongFrames() { return std::getenv("QX_SIM_FRAMES") ? TimedFrames() : kDefaultLongFrames; }
+int LongFrames() {
+    return std::getenv("QX_SIM_FRAMES") ? TimedFrames() : kDefaultLongFrames;
+}
 
 struct Box {
     glm::vec3 centre;
@@ -248,8 +250,8 @@ float WallDrift(int multipointIterations, int frames) {
     // brick rests on two below.
     for (int row = 0; row < 10; ++row)
         for (int c = 0; c < 10 - row % 2; ++c)
-            bricks.push_back({glm::vec3((c - 4.5f) * 0.604f + (row % 2) * 0.302f, 0.0f,
-                                        0.15f + row * 0.304f)});
+            bricks.push_back(
+                {glm::vec3((c - 4.5f) * 0.604f + (row % 2) * 0.302f, 0.0f, 0.15f + row * 0.304f)});
     QX_BT_World world;
     ConfigureBenchWorld(world);
     world.convexMultipointIterations = multipointIterations;
@@ -261,9 +263,13 @@ float WallDrift(int multipointIterations, int frames) {
 
 } // namespace
 
-std::string SimBoxes3008() { return CompareWithBullet("sim_boxes3008", Boxes3008(), 2.0f); }
+std::string SimBoxes3008() {
+    return CompareWithBullet("sim_boxes3008", Boxes3008(), 2.0f);
+}
 
-std::string SimStack1076() { return CompareWithBullet("sim_stack1076", Stack1076(), 1.0f); }
+std::string SimStack1076() {
+    return CompareWithBullet("sim_stack1076", Stack1076(), 1.0f);
+}
 
 std::string WallStability() {
     constexpr int kFrames = 1000;

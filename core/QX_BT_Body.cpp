@@ -143,8 +143,8 @@ void RebuildBodies(QX_BT_Stored_Bodies& stored, const std::vector<float>& vertic
     meshTypes.reserve(stored.elementKinds.size());
     for (int32_t kind : stored.elementKinds)
         meshTypes.push_back(kind == QX_BT_Shape_Concave ? QX_BT_Mesh_ConcaveHigh : kind);
-    elementShapes =
-        BuildElementShapes(vertices, faces, stored.elementFaces, QX_BT_Mesh_Convex, false, meshTypes);
+    elementShapes = BuildElementShapes(vertices, faces, stored.elementFaces, QX_BT_Mesh_Convex,
+                                       false, meshTypes);
 
     bodyShapes.clear();
     for (const std::vector<int32_t>& group : stored.groups) {

@@ -35,31 +35,32 @@ constexpr float kLifeUnbounded = std::numeric_limits<float>::max();
 /// values. Plain and copyable; also stored on its own in scene files and for rebuilding bodies.
 /// Frames are simulation frames counted from the world's start frame.
 struct QX_BT_Body_Data {
-    float lifeStart = -kLifeUnbounded;   ///< first frame of the life span
-    float lifeEnd = kLifeUnbounded;      ///< end of the life span
-    int32_t beforeMode = 0;              ///< 0: alive before lifeStart; else not alive
-    int32_t afterMode = 0;               ///< 0: alive from lifeEnd on; 1 after fragment/capture, 2 after split/activation
-    bool pristine = true;                ///< false once relax mode stored a relaxed start state
-    QX_BT_Body_State startState;         ///< relaxed start state
+    float lifeStart = -kLifeUnbounded; ///< first frame of the life span
+    float lifeEnd = kLifeUnbounded;    ///< end of the life span
+    int32_t beforeMode = 0;            ///< 0: alive before lifeStart; else not alive
+    int32_t afterMode =
+        0; ///< 0: alive from lifeEnd on; 1 after fragment/capture, 2 after split/activation
+    bool pristine = true;        ///< false once relax mode stored a relaxed start state
+    QX_BT_Body_State startState; ///< relaxed start state
     float pendingLifeStart = -kLifeUnbounded; ///< life span saved by relax mode
     float pendingLifeEnd = kLifeUnbounded;
     int32_t pendingBeforeMode = 0;
     int32_t pendingAfterMode = 0;
-    int32_t childFlag = 0;               ///< 1 when made by a fragment or capture demolition
-    int32_t depth = 0;                   ///< demolition depth: 0 for bodies built from the mesh
-    float variationFactor = 0.0f;        ///< one of 0, 0.01, ..., 1.00; drawn at construction
-    bool needsRecord = false;            ///< created this frame, state not yet recorded
-    int32_t age = 0;                     ///< frames simulated since creation
-    int32_t demolishedAs = -1;           ///< -1 not demolished; 1 after fragments; 0 otherwise
-    glm::vec3 forceVelocity{0.0f};       ///< linear velocity added by forces this frame
-    bool supported = false;              ///< Dead body connected to its continuity gizmo
-    int32_t parentIndex = -1;            ///< stored records: parent's index in the body list
-    int32_t shapeIndex = -1;             ///< stored records: index in the body-shape list
-    QX_BT_Body_Track track;              ///< recorded states by frame
-    glm::vec3 frameStartPosition{0.0f};  ///< body origin at the start of the current frame
-    int32_t state = Dynamic;             ///< rigid type code
-    float impulseSum = 0.0f;             ///< contact impulse accumulated this frame
-    glm::vec3 impactPoint{0.0f};         ///< impulse-weighted contact point this frame
+    int32_t childFlag = 0;              ///< 1 when made by a fragment or capture demolition
+    int32_t depth = 0;                  ///< demolition depth: 0 for bodies built from the mesh
+    float variationFactor = 0.0f;       ///< one of 0, 0.01, ..., 1.00; drawn at construction
+    bool needsRecord = false;           ///< created this frame, state not yet recorded
+    int32_t age = 0;                    ///< frames simulated since creation
+    int32_t demolishedAs = -1;          ///< -1 not demolished; 1 after fragments; 0 otherwise
+    glm::vec3 forceVelocity{0.0f};      ///< linear velocity added by forces this frame
+    bool supported = false;             ///< Dead body connected to its continuity gizmo
+    int32_t parentIndex = -1;           ///< stored records: parent's index in the body list
+    int32_t shapeIndex = -1;            ///< stored records: index in the body-shape list
+    QX_BT_Body_Track track;             ///< recorded states by frame
+    glm::vec3 frameStartPosition{0.0f}; ///< body origin at the start of the current frame
+    int32_t state = Dynamic;            ///< rigid type code
+    float impulseSum = 0.0f;            ///< contact impulse accumulated this frame
+    glm::vec3 impactPoint{0.0f};        ///< impulse-weighted contact point this frame
 };
 
 /// The process-wide body counter: 0 at start-up, incremented by every body construction; it

@@ -30,33 +30,57 @@ struct FloatDefault {
     float value;
 };
 constexpr IntDefault kIntDefaults[] = {
-    {ObjectKey::RigidType, Dynamic},    {ObjectKey::MeshType, QX_BT_Mesh_Convex},
+    {ObjectKey::RigidType, Dynamic},
+    {ObjectKey::MeshType, QX_BT_Mesh_Convex},
     {ObjectKey::GroupCount, kOneGroupPerElement},
-    {ObjectKey::Amount, 25},            {ObjectKey::Seed, 0},
-    {ObjectKey::Percentage, 10},        {ObjectKey::Variation, 25},
-    {ObjectKey::DemolishToCapture, 0},  {ObjectKey::PrimaryToFragments, 0},
-    {ObjectKey::PrimaryToClusters, 0},  {ObjectKey::PrimaryToElements, 0},
-    {ObjectKey::SecondaryToFragments, 0}, {ObjectKey::SecondaryToClusters, 0},
-    {ObjectKey::SecondaryToElements, 0}, {ObjectKey::ClusterizationDepth, 1},
-    {ObjectKey::SafeFrames, 2},         {ObjectKey::Probability, 100},
-    {ObjectKey::AmountLimit, 4000},     {ObjectKey::NumFragments, 5},
-    {ObjectKey::FragmentsVariation, 30}, {ObjectKey::FragmentsMaterialID, 1},
-    {ObjectKey::EnableDTD, 0},          {ObjectKey::Continuity, 0},
-    {ObjectKey::EnableDTDBG, 0},        {ObjectKey::EnableKTD, 0},
-    {ObjectKey::KTDByCollide, 0},       {ObjectKey::KtDFrame, 0},
-    {ObjectKey::EnableKTDBG, 0},        {ObjectKey::DeactivationTime, 1000},
-    {ObjectKey::ExplodeStart, 0},       {ObjectKey::ExplodeEnd, 100},
+    {ObjectKey::Amount, 25},
+    {ObjectKey::Seed, 0},
+    {ObjectKey::Percentage, 10},
+    {ObjectKey::Variation, 25},
+    {ObjectKey::DemolishToCapture, 0},
+    {ObjectKey::PrimaryToFragments, 0},
+    {ObjectKey::PrimaryToClusters, 0},
+    {ObjectKey::PrimaryToElements, 0},
+    {ObjectKey::SecondaryToFragments, 0},
+    {ObjectKey::SecondaryToClusters, 0},
+    {ObjectKey::SecondaryToElements, 0},
+    {ObjectKey::ClusterizationDepth, 1},
+    {ObjectKey::SafeFrames, 2},
+    {ObjectKey::Probability, 100},
+    {ObjectKey::AmountLimit, 4000},
+    {ObjectKey::NumFragments, 5},
+    {ObjectKey::FragmentsVariation, 30},
+    {ObjectKey::FragmentsMaterialID, 1},
+    {ObjectKey::EnableDTD, 0},
+    {ObjectKey::Continuity, 0},
+    {ObjectKey::EnableDTDBG, 0},
+    {ObjectKey::EnableKTD, 0},
+    {ObjectKey::KTDByCollide, 0},
+    {ObjectKey::KtDFrame, 0},
+    {ObjectKey::EnableKTDBG, 0},
+    {ObjectKey::DeactivationTime, 1000},
+    {ObjectKey::ExplodeStart, 0},
+    {ObjectKey::ExplodeEnd, 100},
 };
 constexpr FloatDefault kFloatDefaults[] = {
-    {ObjectKey::Density, 4.0f},          {ObjectKey::Friction, 0.82f},
-    {ObjectKey::Restitution, 0.04f},     {ObjectKey::Solidity, 22.0f},
-    {ObjectKey::SizeLimit, 0.0f},        {ObjectKey::SpeedLimit, 0.0f},
-    {ObjectKey::DepthFade, 0.5f},        {ObjectKey::Bias, 0.0f},
-    {ObjectKey::ReviveByVelocity, 10.0f}, {ObjectKey::ReviveByOffset, 10.0f},
-    {ObjectKey::KtDForce, 0.0f},         {ObjectKey::KtDDistance, 0.0f},
-    {ObjectKey::Margin, 0.0f},           {ObjectKey::DampingLinear, 0.0f},
-    {ObjectKey::DampingAngular, 0.2f},   {ObjectKey::SleepingLinear, 1.0f},
-    {ObjectKey::SleepingAngular, 1.0f},  {ObjectKey::StartImpulseFactor, 1.0f},
+    {ObjectKey::Density, 4.0f},
+    {ObjectKey::Friction, 0.82f},
+    {ObjectKey::Restitution, 0.04f},
+    {ObjectKey::Solidity, 22.0f},
+    {ObjectKey::SizeLimit, 0.0f},
+    {ObjectKey::SpeedLimit, 0.0f},
+    {ObjectKey::DepthFade, 0.5f},
+    {ObjectKey::Bias, 0.0f},
+    {ObjectKey::ReviveByVelocity, 10.0f},
+    {ObjectKey::ReviveByOffset, 10.0f},
+    {ObjectKey::KtDForce, 0.0f},
+    {ObjectKey::KtDDistance, 0.0f},
+    {ObjectKey::Margin, 0.0f},
+    {ObjectKey::DampingLinear, 0.0f},
+    {ObjectKey::DampingAngular, 0.2f},
+    {ObjectKey::SleepingLinear, 1.0f},
+    {ObjectKey::SleepingAngular, 1.0f},
+    {ObjectKey::StartImpulseFactor, 1.0f},
 };
 
 QX_BT_Body_State StateFromBody(const QX_BT_Body& body, const glm::mat4& placementInverse) {
@@ -205,8 +229,8 @@ void QX_BT_MeshController::applyFrame(float x, bool relax, float scale) {
     glm::vec3 startVelocity(0.0f);
     if (x == 0.0f) {
         const float u = floatSettings.get(ObjectKey::StartImpulseFactor) * kStartImpulseScale;
-        const glm::vec3 d = glm::vec3(nodeTransform(x + 1.0f, scale)[3]) -
-                            glm::vec3(nodeTransform(x, scale)[3]);
+        const glm::vec3 d =
+            glm::vec3(nodeTransform(x + 1.0f, scale)[3]) - glm::vec3(nodeTransform(x, scale)[3]);
         startVelocity = d * u;
     }
 
@@ -266,8 +290,7 @@ void QX_BT_MeshController::recordFrame(float x, bool onlyNew, bool before, float
         if (before) {
             body.track.insert_or_assign(x, body.pristine ? QX_BT_Body_State{} : body.startState);
         } else {
-            const glm::mat4 inverse =
-                glm::inverse(placement * Translation(CompoundCentre(body)));
+            const glm::mat4 inverse = glm::inverse(placement * Translation(CompoundCentre(body)));
             body.track.insert_or_assign(x, StateFromBody(body, inverse));
         }
     }

@@ -56,7 +56,9 @@ using QX_BT_Fragment_Operation =
 /// Life code of a body at frame x: 0 alive, otherwise the before/after mode that applies.
 int32_t LifeCode(const QX_BT_Body_Data& body, float x);
 /// Whether a body is alive at frame x.
-inline bool IsAlive(const QX_BT_Body_Data& body, float x) { return LifeCode(body, x) == 0; }
+inline bool IsAlive(const QX_BT_Body_Data& body, float x) {
+    return LifeCode(body, x) == 0;
+}
 
 /// Object setting keys of the object core's tables.
 namespace ObjectKey {

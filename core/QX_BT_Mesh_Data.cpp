@@ -145,11 +145,10 @@ QX_BT_Element_List ExtractElements(const std::vector<int32_t>& faces) {
                 const int32_t a = faces[3 * size_t(o) + t];
                 const int32_t b = faces[3 * size_t(o) + (t + 1) % 3];
                 const int32_t lo = std::min(a, b), hi = std::max(a, b);
-                auto first = std::lower_bound(edges.begin(), edges.end(),
-                                              EdgeUse(lo, hi, INT32_MIN));
-                for (auto it = first; it != edges.end() && std::get<0>(*it) == lo &&
-                                      std::get<1>(*it) == hi;
-                     ++it) {
+                auto first =
+                    std::lower_bound(edges.begin(), edges.end(), EdgeUse(lo, hi, INT32_MIN));
+                for (auto it = first;
+                     it != edges.end() && std::get<0>(*it) == lo && std::get<1>(*it) == hi; ++it) {
                     const int32_t g = std::get<2>(*it);
                     if (g != o && !visited[size_t(g)]) {
                         visited[size_t(g)] = 1;

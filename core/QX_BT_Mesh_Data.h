@@ -10,7 +10,8 @@
 
 namespace Quarix {
 
-/// Face indices of one mesh (for example the faces of one connected element), in a meaningful order.
+/// Face indices of one mesh (for example the faces of one connected element), in a meaningful
+/// order.
 using QX_BT_Face_List = std::vector<int32_t>;
 
 /// The elements of a mesh: one face list per connected element.

@@ -27,7 +27,8 @@ void QX_BT_MeshController::prepare(float x, float scale) {
     const glm::mat4 n0 = nodeTransform(0.0f, scale);
 
     bool meshRebuilt;
-    if (intSettings.get(ObjectKey::MeshBuilt) != 0 && intSettings.get(ObjectKey::ScaleUnchanged) != 0) {
+    if (intSettings.get(ObjectKey::MeshBuilt) != 0 &&
+        intSettings.get(ObjectKey::ScaleUnchanged) != 0) {
         meshRebuilt = elements.empty();
     } else {
         rebuildSimulationMesh(n0);
@@ -51,16 +52,15 @@ void QX_BT_MeshController::prepare(float x, float scale) {
         // The old compounds point at the old element shapes: they go first.
         bodies.clear();
         bodyShapes.clear();
-        elementShapes = BuildElementShapes(simulationMesh.geometry.vertices,
-                                           simulationMesh.geometry.faces, elements,
-                                           intSettings.get(ObjectKey::MeshType), true);
+        elementShapes =
+            BuildElementShapes(simulationMesh.geometry.vertices, simulationMesh.geometry.faces,
+                               elements, intSettings.get(ObjectKey::MeshType), true);
     }
     if (!keepShapes || groupChanged) {
         bodies.clear();
-        GroupElementShapes(ShapePointers(elementShapes), bodyShapes,
-                           intSettings.get(ObjectKey::GroupCount),
-                           float(intSettings.get(ObjectKey::Percentage)),
-                           intSettings.get(ObjectKey::Seed));
+        GroupElementShapes(
+            ShapePointers(elementShapes), bodyShapes, intSettings.get(ObjectKey::GroupCount),
+            float(intSettings.get(ObjectKey::Percentage)), intSettings.get(ObjectKey::Seed));
     }
     if (keepShapes && !rigidChanged && !bodies.empty() && !groupChanged)
         return;
@@ -103,8 +103,8 @@ void QX_BT_MeshController::createBodies(const QX_BT_Body_Shape_List& shapes, QX_
     list.reserve(shapes.size());
     const glm::mat4 placement = nodePlacement(x, scale);
     for (const auto& shape : shapes) {
-        auto body = std::make_unique<QX_BT_Body>(shape.get(),
-                                                 placement * Translation(shape->centre), this);
+        auto body =
+            std::make_unique<QX_BT_Body>(shape.get(), placement * Translation(shape->centre), this);
         SetRigidType(*body, type);
         list.push_back(std::move(body));
     }

@@ -23,9 +23,13 @@ struct SettingEntry {
 
 namespace Detail {
 
-inline bool SettingDiffers(int32_t a, int32_t b) { return a != b; }
+inline bool SettingDiffers(int32_t a, int32_t b) {
+    return a != b;
+}
 // NaN never equals anything, itself included, so a NaN on either side always counts as a change.
-inline bool SettingDiffers(float a, float b) { return !(a == b) || std::isnan(a) || std::isnan(b); }
+inline bool SettingDiffers(float a, float b) {
+    return !(a == b) || std::isnan(a) || std::isnan(b);
+}
 inline bool SettingDiffers(const QX_BT_Vector4& a, const QX_BT_Vector4& b) {
     for (size_t i = 0; i < 4; ++i) {
         if (SettingDiffers(a[i], b[i]))

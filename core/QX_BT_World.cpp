@@ -31,8 +31,12 @@ QX_BT_Body* AsBody(btCollisionObject* object) {
     return static_cast<QX_BT_Body*>(btRigidBody::upcast(object));
 }
 
-glm::vec3 ToGlm(const btVector3& v) { return {v.x(), v.y(), v.z()}; }
-btVector3 ToBt(const glm::vec3& v) { return {v.x, v.y, v.z}; }
+glm::vec3 ToGlm(const btVector3& v) {
+    return {v.x(), v.y(), v.z()};
+}
+btVector3 ToBt(const glm::vec3& v) {
+    return {v.x, v.y, v.z};
+}
 
 /// The Bullet objects of one SimulateFrame call, destroyed in the required order.
 struct BulletWorld {
@@ -285,8 +289,8 @@ void QX_BT_World::SimulateFrame(const std::vector<QX_BT_MeshController*>& object
     if (intSettings.get(WorldKey::GroundPlane) != 0) {
         const QX_BT_Vector4 normal = vectorSettings.get(WorldKey::GroundNormal);
         const QX_BT_Vector4 origin = vectorSettings.get(WorldKey::GroundOrigin);
-        bw.groundShape = std::make_unique<btStaticPlaneShape>(
-            btVector3(normal[0], normal[1], normal[2]), 0.0f);
+        bw.groundShape =
+            std::make_unique<btStaticPlaneShape>(btVector3(normal[0], normal[1], normal[2]), 0.0f);
         btTransform start;
         start.setIdentity();
         start.setOrigin(btVector3(origin[0], origin[1], origin[2]) * scale);
@@ -326,8 +330,8 @@ void QX_BT_World::SimulateFrame(const std::vector<QX_BT_MeshController*>& object
             const float strength = floatSettings.get(WorldKey::ForcesStrength) * scale;
             int forceIndex = 0;
             for (QX_BT_Body* body : collected) {
-                if (body->getCollisionFlags() & (btCollisionObject::CF_STATIC_OBJECT |
-                                                 btCollisionObject::CF_KINEMATIC_OBJECT))
+                if (body->getCollisionFlags() &
+                    (btCollisionObject::CF_STATIC_OBJECT | btCollisionObject::CF_KINEMATIC_OBJECT))
                     continue;
                 if (cur == 0.0f)
                     body->activate(true);

@@ -59,8 +59,8 @@ TEST(QX_Gltf_Export, WritesOneAnimatedNodePerBodyThatReadsBack) {
             model.accessors[model.animations[0].samplers[channel.sampler].output];
         ASSERT_EQ(accessor.count, 7u);
         const tinygltf::BufferView& view = model.bufferViews[accessor.bufferView];
-        const float* keys = reinterpret_cast<const float*>(
-            model.buffers[view.buffer].data.data() + view.byteOffset + accessor.byteOffset);
+        const float* keys = reinterpret_cast<const float*>(model.buffers[view.buffer].data.data() +
+                                                           view.byteOffset + accessor.byteOffset);
         const int body = channel.target_node - 1;
         const btVector3 origin = core.bodies[size_t(body)]->getWorldTransform().getOrigin();
         EXPECT_NEAR(keys[3 * 6 + 0], origin.x(), 1e-4f);
@@ -74,8 +74,8 @@ TEST(QX_Gltf_Export, UnwritablePathFailsWithoutLeavingAFile) {
     RunScene(*scene, 1);
     const std::string path = TempPath("qx_no_such_folder/out.glb");
     std::string error;
-    EXPECT_FALSE(ExportGltf({{scene->objects[0]->core.get(), "boxes", glm::vec3(1)}}, {}, path,
-                            error));
+    EXPECT_FALSE(
+        ExportGltf({{scene->objects[0]->core.get(), "boxes", glm::vec3(1)}}, {}, path, error));
     EXPECT_NE(error.find("out.glb"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(path));
     EXPECT_FALSE(std::filesystem::exists(path + ".part"));

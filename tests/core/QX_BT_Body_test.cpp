@@ -1,7 +1,7 @@
 #include "core/QX_BT_Body.h"
 
-#include <gtest/gtest.h>
 #include <glm/gtc/matrix_transform.hpp>
+#include <gtest/gtest.h>
 
 #include <random>
 

@@ -1,7 +1,7 @@
 #include "core/QX_BT_Math.h"
 
-#include <gtest/gtest.h>
 #include <glm/gtc/matrix_transform.hpp>
+#include <gtest/gtest.h>
 
 namespace Quarix {
 namespace {
@@ -13,7 +13,8 @@ void ExpectMatNear(const glm::mat4& a, const glm::mat4& b, float eps) {
 }
 
 TEST(QX_BT_Math, TranslationAndRotationPartsSeparateAScaledTransform) {
-    const glm::mat4 rotation = glm::rotate(glm::mat4(1.0f), 0.7f, glm::normalize(glm::vec3(1, 2, 3)));
+    const glm::mat4 rotation =
+        glm::rotate(glm::mat4(1.0f), 0.7f, glm::normalize(glm::vec3(1, 2, 3)));
     const glm::mat4 m = glm::translate(glm::mat4(1.0f), glm::vec3(4, -5, 6)) * rotation *
                         glm::scale(glm::mat4(1.0f), glm::vec3(2, 3, 0.5f));
     glm::mat4 expectedTranslation(1.0f);

@@ -22,10 +22,10 @@ TEST(QX_BT_Mesh_Data, ElementsFollowSharedEdgesNotSharedVertices) {
 TEST(QX_BT_Mesh_Data, ElementsOrderedBySmallestFaceAndVisitedDepthFirst) {
     const std::vector<int32_t> faces = {
         10, 11, 12, // 0: element B
-        0, 1, 2,    // 1: element A
-        3, 2, 5,    // 2: A, edge (2, 3) with face 4
+        0,  1,  2,  // 1: element A
+        3,  2,  5,  // 2: A, edge (2, 3) with face 4
         11, 12, 13, // 3: B, edge (11, 12) with face 0
-        2, 1, 3,    // 4: A, edge (1, 2) with face 1
+        2,  1,  3,  // 4: A, edge (1, 2) with face 1
     };
     const QX_BT_Element_List elements = ExtractElements(faces);
     ASSERT_EQ(elements.size(), 2u);
@@ -70,8 +70,7 @@ TEST(QX_BT_Mesh_Data, ExtractFacesRenumbersInOrderOfFirstUse) {
     QX_BT_Mesh_Data target;
     source.ExtractFaces(target, {5, 6});
     EXPECT_EQ(target.geometry.faces, (std::vector<int32_t>{0, 1, 2, 1, 2, 3}));
-    EXPECT_EQ(target.geometry.vertices,
-              (std::vector<float>{9, 0, 0, 3, 0, 0, 4, 0, 0, 8, 0, 0}));
+    EXPECT_EQ(target.geometry.vertices, (std::vector<float>{9, 0, 0, 3, 0, 0, 4, 0, 0, 8, 0, 0}));
     ASSERT_EQ(target.faceInfos.size(), 2u);
     EXPECT_EQ(target.faceInfos[0].materialID, 5);
     EXPECT_EQ(target.faceInfos[1].materialID, 6);
@@ -135,8 +134,8 @@ TEST(QX_BT_Mesh_Data, CentroidWeightsByFullPerimeterFormula) {
     // Right triangle (legs 1) around (10, 0, 0) and equilateral triangle (side 1) at the origin.
     const float h = std::sqrt(3.0f) * 0.5f;
     const std::vector<float> v = {10, 0, 0, 11, 0, 0, 10, 1, 0, 0, 0, 0, 1, 0, 0, 0.5f, h, 0};
-    const glm::vec3 right = (glm::vec3(10, 0, 0) + glm::vec3(11, 0, 0) + glm::vec3(10, 1, 0)) *
-                            0.33333334f;
+    const glm::vec3 right =
+        (glm::vec3(10, 0, 0) + glm::vec3(11, 0, 0) + glm::vec3(10, 1, 0)) * 0.33333334f;
     const glm::vec3 equilateral = glm::vec3(1.5f, h, 0) * 0.33333334f;
 
     auto single = ComputeSurfaceCentroid(v, {0, 1, 2});
@@ -146,7 +145,8 @@ TEST(QX_BT_Mesh_Data, CentroidWeightsByFullPerimeterFormula) {
     auto both = ComputeSurfaceCentroid(v, {0, 1, 2, 3, 4, 5});
     ASSERT_TRUE(both.has_value());
     const float wRight = 6.3086441f, wEquilateral = 4.8989795f;
-    const glm::vec3 expected = equilateral + (right - equilateral) * (wRight / (wRight + wEquilateral));
+    const glm::vec3 expected =
+        equilateral + (right - equilateral) * (wRight / (wRight + wEquilateral));
     EXPECT_NEAR(both->x, expected.x, 1e-5f);
     EXPECT_NEAR(both->y, expected.y, 1e-5f);
 }
@@ -169,8 +169,8 @@ TEST(QX_BT_Mesh_Data, EnclosedVolumeOfCubeInBothWindings) {
     EXPECT_FLOAT_EQ(ComputeEnclosedVolume(cube.geometry.vertices, cube.geometry.faces, {5, 5, 5}),
                     1.0f);
     // The sum does not depend on the reference point for a closed mesh.
-    EXPECT_NEAR(ComputeEnclosedVolume(cube.geometry.vertices, cube.geometry.faces, {0, 0, 0}),
-                1.0f, 1e-4f);
+    EXPECT_NEAR(ComputeEnclosedVolume(cube.geometry.vertices, cube.geometry.faces, {0, 0, 0}), 1.0f,
+                1e-4f);
     Fixtures::FlipWinding(cube);
     EXPECT_EQ(ComputeEnclosedVolume(cube.geometry.vertices, cube.geometry.faces, {5, 5, 5}), 0.0f);
 }
@@ -189,7 +189,8 @@ TEST(QX_BT_Mesh_Data, FixtureSphereAndTorusAreClosedAndOutward) {
 
     const QX_BT_Mesh_Data prism = Fixtures::MakeLPrism(1.0f);
     EXPECT_FLOAT_EQ(
-        ComputeEnclosedVolume(prism.geometry.vertices, prism.geometry.faces, glm::vec3(0.5f)), 3.0f);
+        ComputeEnclosedVolume(prism.geometry.vertices, prism.geometry.faces, glm::vec3(0.5f)),
+        3.0f);
 }
 
 } // namespace

@@ -90,7 +90,7 @@ int RunDemo(int argc, char** argv) {
     // Every brick is a closed box of 12 triangles.
     const size_t bricks = scene->objects[0]->core->inputMesh.faceCount() / 12;
     std::cout << "Simulating the demo scene: a wall of " << bricks << " bricks and a heavy ball, "
-              << frames << " frames\n";
+              << frames << " frames" << std::endl;
     const App::RunSummary summary = App::RunScene(*scene, frames, ShowProgress);
 
     std::vector<App::GltfObject> objects;

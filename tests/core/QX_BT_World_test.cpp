@@ -363,3 +363,31 @@ TEST(QX_BT_World, SettingsRoundTripAndRejectDamagedBlocks) {
 
 } // namespace
 } // namespace Quarix
+
+namespace Quarix {
+namespace {
+
+TEST(QX_BT_World, BrickWallStandsOnItsOwn) {
+    // A running-bond wall of slender bricks with the default material: friction 0.82 must not
+    // turn into rolling torques that tip the bricks over.
+    constexpr glm::vec3 kHalf{0.3f, 0.15f, 0.15f};
+    QX_BT_Mesh_Data wall;
+    for (int row = 0; row < 6; ++row)
+        for (int c = 0; c < 6 - row % 2; ++c)
+            Fixtures::AppendElement(wall,
+                                    MakeBox(glm::vec3((c - 2.5f) * 0.604f + (row % 2) * 0.302f,
+                                                      0.0f, 0.152f + row * 0.304f),
+                                            kHalf));
+    QX_BT_World world;
+    Fixtures::ConfigureWorld(world, 5, kGravity, true);
+    TestObject obj(wall);
+    Simulate(world, {obj.core.get()}, 150);
+    float drift = 0.0f;
+    for (const auto& brick : obj.core->bodies)
+        drift =
+            std::max(drift, glm::length(glm::vec3(brick->track.find(150.0f)->second.transform[3])));
+    EXPECT_LT(drift, 0.05f);
+}
+
+} // namespace
+} // namespace Quarix

@@ -5,6 +5,7 @@
 
 #include "host/IQXShatter.h"
 #include "shatter/QXShatter.h"
+#include "tests/fixtures/shatter/ShatterTestMeshes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -30,44 +31,14 @@ std::vector<Tri> HostTris(const Mesh& m) {
     return tris;
 }
 
-/// Icosphere of radius 1 with 20 * 4^subdivisions triangles and texture coordinates.
+/// Icosphere of radius 1 with 20 * 4^subdivisions triangles and texture coordinates (the
+/// positions themselves, so every cut edge has a map channel to interpolate).
 ShatterMesh MakeSphere(int subdivisions) {
-    ShatterMesh m;
-    const double t = (1.0 + std::sqrt(5.0)) / 2.0;
-    const double base[12][3] = {{-1, t, 0}, {1, t, 0}, {-1, -t, 0}, {1, -t, 0},
-                                {0, -1, t}, {0, 1, t}, {0, -1, -t}, {0, 1, -t},
-                                {t, 0, -1}, {t, 0, 1}, {-t, 0, -1}, {-t, 0, 1}};
-    for (const auto& p : base)
-        m.verts.push_back(Shatter::Normalized(Vec3(p[0], p[1], p[2])));
-    std::vector<Tri> tris = {{0, 11, 5}, {0, 5, 1},  {0, 1, 7},   {0, 7, 10}, {0, 10, 11},
-                             {1, 5, 9},  {5, 11, 4}, {11, 10, 2}, {10, 7, 6}, {7, 1, 8},
-                             {3, 9, 4},  {3, 4, 2},  {3, 2, 6},   {3, 6, 8},  {3, 8, 9},
-                             {4, 9, 5},  {2, 4, 11}, {6, 2, 10},  {8, 6, 7},  {9, 8, 1}};
-    for (int s = 0; s < subdivisions; ++s) {
-        std::map<std::pair<int, int>, int> mid;
-        auto midpoint = [&](int a, int b) {
-            auto key = std::minmax(a, b);
-            auto it = mid.find(key);
-            if (it != mid.end())
-                return it->second;
-            int idx = static_cast<int>(m.verts.size());
-            m.verts.push_back(Shatter::Normalized(m.verts[a] + m.verts[b]));
-            mid.emplace(key, idx);
-            return idx;
-        };
-        std::vector<Tri> next;
-        for (const Tri& f : tris) {
-            int a = midpoint(f[0], f[1]), b = midpoint(f[1], f[2]), c = midpoint(f[2], f[0]);
-            next.insert(next.end(), {{f[0], a, c}, {f[1], b, a}, {f[2], c, b}, {a, b, c}});
-        }
-        tris = std::move(next);
-    }
+    ShatterMesh m = Shatter::Test::MakeIcosphere(1.0, subdivisions);
     Shatter::MapChannel& uv = m.channels[1];
     uv.verts = m.verts;
-    for (const Tri& f : tris) {
-        m.faces.push_back({f, (1u << Shatter::kMaterialShift) | Shatter::kEdgeVisibleMask, 1});
-        uv.faces.push_back(f);
-    }
+    for (const Shatter::MeshFace& f : m.faces)
+        uv.faces.push_back(f.v);
     return m;
 }
 

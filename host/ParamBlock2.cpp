@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <set>
+#include <utility>
 
 namespace {
 
@@ -35,40 +36,37 @@ double Normalise(ParamType2 base, double v) {
     throw std::out_of_range(Tab<int>::kRangeMessage);
 }
 
+// Binds a parameter to one kind of control in one rollout; a null label shows no text.
+void BindControl(ParamUI& ui, ControlType2 type, MapID map, std::vector<int> controls,
+                 const MCHAR* label) {
+    ui.type = type;
+    ui.map = map;
+    ui.controls = std::move(controls);
+    ui.label = label ? label : _T("");
+}
+
 } // namespace
 
 ParamDef& ParamDef::Spinner(MapID map, EditSpinnerType edit, int editCtrl, int spinCtrl,
                             float scale, const MCHAR* label) {
-    ui.type = TYPE_SPINNER;
-    ui.map = map;
+    BindControl(ui, TYPE_SPINNER, map, {editCtrl, spinCtrl}, label);
     ui.editType = edit;
-    ui.controls = {editCtrl, spinCtrl};
     ui.scale = scale;
-    ui.label = label ? label : _T("");
     return *this;
 }
 
 ParamDef& ParamDef::CheckButton(MapID map, int ctrl, const MCHAR* label) {
-    ui.type = TYPE_CHECKBUTTON;
-    ui.map = map;
-    ui.controls = {ctrl};
-    ui.label = label ? label : _T("");
+    BindControl(ui, TYPE_CHECKBUTTON, map, {ctrl}, label);
     return *this;
 }
 
 ParamDef& ParamDef::CheckBox(MapID map, int ctrl, const MCHAR* label) {
-    ui.type = TYPE_SINGLECHECKBOX;
-    ui.map = map;
-    ui.controls = {ctrl};
-    ui.label = label ? label : _T("");
+    BindControl(ui, TYPE_SINGLECHECKBOX, map, {ctrl}, label);
     return *this;
 }
 
 ParamDef& ParamDef::EditBox(MapID map, int ctrl, const MCHAR* label) {
-    ui.type = TYPE_EDITBOX;
-    ui.map = map;
-    ui.controls = {ctrl};
-    ui.label = label ? label : _T("");
+    BindControl(ui, TYPE_EDITBOX, map, {ctrl}, label);
     return *this;
 }
 

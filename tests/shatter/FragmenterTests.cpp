@@ -1,4 +1,4 @@
-#include "TestMeshes.h"
+#include "tests/fixtures/shatter/ShatterTestMeshes.h"
 
 #include "shatter/Fragmenter.h"
 #include "shatter/SeedSampler.h"

@@ -136,7 +136,7 @@ QX_BT_Face_List CollectBodyFaces(const QX_BT_Body& body) {
 void RebuildBodies(QX_BT_Stored_Bodies& stored, const std::vector<float>& vertices,
                    const std::vector<int32_t>& faces, QX_BT_MeshController* owner,
                    QX_BT_Shape_List& elementShapes, QX_BT_Body_Shape_List& bodyShapes,
-                   QX_BT_Body_List& bodies) {
+                   QX_BT_Body_List& bodies, QX_BT_Decomposition_Cache* cache) {
     // Whatever preset built a concave element before it was stored, it comes back as
     // "Concave High": the stored kind says only convex or concave.
     std::vector<int32_t> meshTypes;
@@ -144,7 +144,7 @@ void RebuildBodies(QX_BT_Stored_Bodies& stored, const std::vector<float>& vertic
     for (int32_t kind : stored.elementKinds)
         meshTypes.push_back(kind == QX_BT_Shape_Concave ? QX_BT_Mesh_ConcaveHigh : kind);
     elementShapes = BuildElementShapes(vertices, faces, stored.elementFaces, QX_BT_Mesh_Convex,
-                                       false, meshTypes);
+                                       false, meshTypes, cache);
 
     bodyShapes.clear();
     for (const std::vector<int32_t>& group : stored.groups) {

@@ -129,10 +129,11 @@ struct QX_BT_Stored_Bodies {
 /// Rebuilds element shapes, body shapes and bodies from stored records on the simulation mesh
 /// (vertices, faces). Replaces the three lists; records whose shapeIndex is outside the body-shape
 /// list, and group entries outside the element list, are skipped. Parent links follow
-/// parentIndex. Clears `stored` afterwards.
+/// parentIndex. Clears `stored` afterwards. `cache` (optional, not owned) answers repeated
+/// decompositions.
 void RebuildBodies(QX_BT_Stored_Bodies& stored, const std::vector<float>& vertices,
                    const std::vector<int32_t>& faces, QX_BT_MeshController* owner,
                    QX_BT_Shape_List& elementShapes, QX_BT_Body_Shape_List& bodyShapes,
-                   QX_BT_Body_List& bodies);
+                   QX_BT_Body_List& bodies, QX_BT_Decomposition_Cache* cache = nullptr);
 
 } // namespace Quarix

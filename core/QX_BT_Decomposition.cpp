@@ -1,6 +1,8 @@
 // DecomposeFaceSet (declared in QX_BT_Shape_Builder.h): the one place the core talks to HACD.
 
 #include <algorithm>
+#include <array>
+#include <map>
 #include <mutex>
 
 #include <HACD/hacdHACD.h>
@@ -19,6 +21,34 @@ std::mutex& HacdMutex() {
     return mutex;
 }
 
+/// Gives every distinct position of the listed faces one HACD point and drops the triangles that
+/// collapse onto a line or point once welded. HACD finds its clusters along shared edges: fed a
+/// soup of private corners it sees no neighbours, merges loose triangles and returns hulls that
+/// overlap and bridge holes (a torus' hulls came to 3.4 times its volume). Positions are welded
+/// when they are equal, whatever their vertex index, so split normals or UV seams do not cut
+/// the surface apart either. HACD keeps raw pointers to both arrays, so the caller keeps them
+/// alive until the decomposition is done.
+void WeldFaces(const std::vector<float>& vertices, const std::vector<int32_t>& faces,
+               const QX_BT_Face_List& list, std::vector<HACD::Vec3<HACD::Real>>& points,
+               std::vector<HACD::Vec3<long>>& triangles) {
+    std::map<std::array<float, 3>, long> pointOf;
+    points.reserve(list.size());
+    triangles.reserve(list.size());
+    for (int32_t f : list) {
+        long corner[3];
+        for (int k = 0; k < 3; ++k) {
+            const size_t v = 3 * static_cast<size_t>(faces[3 * static_cast<size_t>(f) + k]);
+            const std::array<float, 3> p{vertices[v], vertices[v + 1], vertices[v + 2]};
+            auto [it, inserted] = pointOf.try_emplace(p, static_cast<long>(points.size()));
+            if (inserted)
+                points.emplace_back(p[0], p[1], p[2]);
+            corner[k] = it->second;
+        }
+        if (corner[0] != corner[1] && corner[1] != corner[2] && corner[0] != corner[2])
+            triangles.emplace_back(corner[0], corner[1], corner[2]);
+    }
+}
+
 } // namespace
 
 std::vector<QX_BT_Hull_Cluster> DecomposeFaceSet(const std::vector<float>& vertices,
@@ -28,20 +58,11 @@ std::vector<QX_BT_Hull_Cluster> DecomposeFaceSet(const std::vector<float>& verti
     if (!IsUsableFaceSet(vertices, faces, list))
         return {};
 
-    // An unwelded soup: three private points per triangle. HACD keeps raw pointers to both
-    // arrays, so they live until the decomposition is done.
     std::vector<HACD::Vec3<HACD::Real>> points;
     std::vector<HACD::Vec3<long>> triangles;
-    points.reserve(3 * list.size());
-    triangles.reserve(list.size());
-    for (int32_t f : list) {
-        const long first = static_cast<long>(points.size());
-        for (int k = 0; k < 3; ++k) {
-            const size_t v = 3 * static_cast<size_t>(faces[3 * static_cast<size_t>(f) + k]);
-            points.emplace_back(vertices[v], vertices[v + 1], vertices[v + 2]);
-        }
-        triangles.emplace_back(first, first + 1, first + 2);
-    }
+    WeldFaces(vertices, faces, list, points, triangles);
+    if (triangles.empty())
+        return {};
 
     std::vector<QX_BT_Hull_Cluster> clusters;
     std::lock_guard<std::mutex> lock(HacdMutex());

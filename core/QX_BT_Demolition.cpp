@@ -325,9 +325,9 @@ void QX_BT_MeshController::addPieces(QX_BT_Mesh_Data& piece, QX_BT_Body_List& li
         for (int32_t& face : element)
             face += offset;
     }
-    QX_BT_Shape_List shapes =
-        BuildElementShapes(simulationMesh.geometry.vertices, simulationMesh.geometry.faces,
-                           elements, intSettings.get(ObjectKey::MeshType), false);
+    QX_BT_Shape_List shapes = BuildElementShapes(
+        simulationMesh.geometry.vertices, simulationMesh.geometry.faces, elements,
+        intSettings.get(ObjectKey::MeshType), false, {}, &decompositions);
     QX_BT_Body_Shape_List groups;
     GroupElementShapes(ShapePointers(shapes), groups, kOneGroupPerElement,
                        float(intSettings.get(ObjectKey::Percentage)),

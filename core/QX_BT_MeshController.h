@@ -13,6 +13,7 @@
 
 #include "core/QX_BT_API_Interfaces.h"
 #include "core/QX_BT_Body.h"
+#include "core/QX_BT_Decomposition_Cache.h"
 #include "core/QX_BT_Mesh_Data.h"
 #include "core/QX_BT_Setting_Keys.h"
 #include "core/QX_BT_Settings.h"
@@ -199,6 +200,10 @@ public:
     QX_BT_Body_Shape_List bodyShapes;
     /// Bodies (owned) in creation order.
     QX_BT_Body_List bodies;
+
+    /// Decompositions of concave elements already computed, so rebuilding unchanged elements
+    /// skips HACD.
+    QX_BT_Decomposition_Cache decompositions;
 
     /// Cuts a body's faces into fragments; installed by the modifier. Without it fragmenting
     /// fails cleanly and demolition tries its next switch.

@@ -52,9 +52,9 @@ void QX_BT_MeshController::prepare(float x, float scale) {
         // The old compounds point at the old element shapes: they go first.
         bodies.clear();
         bodyShapes.clear();
-        elementShapes =
-            BuildElementShapes(simulationMesh.geometry.vertices, simulationMesh.geometry.faces,
-                               elements, intSettings.get(ObjectKey::MeshType), true);
+        elementShapes = BuildElementShapes(
+            simulationMesh.geometry.vertices, simulationMesh.geometry.faces, elements,
+            intSettings.get(ObjectKey::MeshType), true, {}, &decompositions);
     }
     if (!keepShapes || groupChanged) {
         bodies.clear();
@@ -124,7 +124,7 @@ void QX_BT_MeshController::restorePending() {
     if (pending.empty())
         return;
     RebuildBodies(pending, simulationMesh.geometry.vertices, simulationMesh.geometry.faces, this,
-                  elementShapes, bodyShapes, bodies);
+                  elementShapes, bodyShapes, bodies, &decompositions);
     elements = ExtractElements(inputMesh.geometry.faces);
 }
 

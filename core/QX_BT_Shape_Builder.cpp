@@ -9,6 +9,8 @@
 
 #include <LinearMath/btConvexHullComputer.h>
 
+#include "core/QX_BT_Decomposition_Cache.h"
+
 namespace Quarix {
 
 namespace {
@@ -171,18 +173,15 @@ QX_BT_HACD_Settings QX_BT_HACD_Settings::High() {
     return {100, 0.01f, 2, 1.0f, 0.0f, true, true, true};
 }
 
-bool IsUsableFaceSet(const std::vector<float>& vertices, const std::vector<int32_t>& faces,
-                     const QX_BT_Face_List& list) {
+bool IsValidFaceSet(const std::vector<float>& vertices, const std::vector<int32_t>& faces,
+                    const QX_BT_Face_List& list) {
     if (list.empty())
         return false;
     const size_t faceCount = faces.size() / 3;
     const size_t vertexCount = vertices.size() / 3;
-    bool hasArea = false;
-    AffineSpan span;
     for (int32_t f : list) {
         if (f < 0 || static_cast<size_t>(f) >= faceCount)
             return false;
-        glm::dvec3 corner[3];
         for (int k = 0; k < 3; ++k) {
             const int32_t v = faces[3 * static_cast<size_t>(f) + k];
             if (v < 0 || static_cast<size_t>(v) >= vertexCount)
@@ -190,7 +189,21 @@ bool IsUsableFaceSet(const std::vector<float>& vertices, const std::vector<int32
             const glm::vec3 p = Vertex(vertices, v);
             if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
                 return false;
-            corner[k] = glm::dvec3(p);
+        }
+    }
+    return true;
+}
+
+bool IsUsableFaceSet(const std::vector<float>& vertices, const std::vector<int32_t>& faces,
+                     const QX_BT_Face_List& list) {
+    if (!IsValidFaceSet(vertices, faces, list))
+        return false;
+    bool hasArea = false;
+    AffineSpan span;
+    for (int32_t f : list) {
+        glm::dvec3 corner[3];
+        for (int k = 0; k < 3; ++k) {
+            corner[k] = glm::dvec3(Vertex(vertices, faces[3 * static_cast<size_t>(f) + k]));
             span.add(corner[k]);
         }
         if (!hasArea) {
@@ -260,13 +273,18 @@ std::unique_ptr<QX_BT_ConvexShape> BuildConvexShapeFromMesh(const std::vector<fl
 
 std::unique_ptr<QX_BT_ConcaveShape> BuildConcaveShape(const std::vector<float>& vertices,
                                                       const std::vector<int32_t>& faces,
-                                                      const QX_BT_Face_List& list, bool high) {
+                                                      const QX_BT_Face_List& list, bool high,
+                                                      QX_BT_Decomposition_Cache* cache) {
     auto shape = std::make_unique<QX_BT_ConcaveShape>();
-    if (!IsUsableFaceSet(vertices, faces, list))
+    if (!IsValidFaceSet(vertices, faces, list))
         return shape; // empty, and without faces its extension cannot point outside the mesh
 
-    const std::vector<QX_BT_Hull_Cluster> clusters = DecomposeFaceSet(
-        vertices, faces, list, high ? QX_BT_HACD_Settings::High() : QX_BT_HACD_Settings::Low());
+    // A flat or collapsed face set is decomposed into nothing (DecomposeFaceSet refuses it):
+    // the shape then has no hulls and volume 0 but still names its faces.
+    const std::vector<QX_BT_Hull_Cluster> clusters =
+        cache ? cache->decompose(vertices, faces, list, high)
+              : DecomposeFaceSet(vertices, faces, list,
+                                 high ? QX_BT_HACD_Settings::High() : QX_BT_HACD_Settings::Low());
 
     // Hulls stay owned here until assembly has handed them to the concave shape.
     std::vector<std::unique_ptr<QX_BT_ConvexShape>> hulls;
@@ -342,8 +360,9 @@ bool IsConvexFaceSet(const std::vector<float>& vertices, const std::vector<int32
 std::unique_ptr<btCollisionShape> BuildElementShape(const std::vector<float>& vertices,
                                                     const std::vector<int32_t>& faces,
                                                     const QX_BT_Face_List& list, int32_t meshType,
-                                                    bool convexPreTest) {
-    if (!IsUsableFaceSet(vertices, faces, list))
+                                                    bool convexPreTest,
+                                                    QX_BT_Decomposition_Cache* cache) {
+    if (!IsValidFaceSet(vertices, faces, list))
         return nullptr;
     const bool concave = meshType == QX_BT_Mesh_ConcaveLow || meshType == QX_BT_Mesh_ConcaveHigh;
     if (convexPreTest && concave && IsConvexFaceSet(vertices, faces, list, kConvexPreTestTolerance))
@@ -355,9 +374,9 @@ std::unique_ptr<btCollisionShape> BuildElementShape(const std::vector<float>& ve
             return shape;
         return BuildConvexShape(vertices, faces, list, true);
     case QX_BT_Mesh_ConcaveLow:
-        return BuildConcaveShape(vertices, faces, list, false);
+        return BuildConcaveShape(vertices, faces, list, false, cache);
     case QX_BT_Mesh_ConcaveHigh:
-        return BuildConcaveShape(vertices, faces, list, true);
+        return BuildConcaveShape(vertices, faces, list, true, cache);
     default:
         return nullptr;
     }
@@ -366,7 +385,8 @@ std::unique_ptr<btCollisionShape> BuildElementShape(const std::vector<float>& ve
 QX_BT_Shape_List BuildElementShapes(const std::vector<float>& vertices,
                                     const std::vector<int32_t>& faces,
                                     const QX_BT_Element_List& elements, int32_t meshType,
-                                    bool convexPreTest, const std::vector<int32_t>& meshTypes) {
+                                    bool convexPreTest, const std::vector<int32_t>& meshTypes,
+                                    QX_BT_Decomposition_Cache* cache) {
     QX_BT_Shape_List result(elements.size());
 
     // Elements are handed out through a guarded counter so that several workers could share
@@ -382,7 +402,7 @@ QX_BT_Shape_List BuildElementShapes(const std::vector<float>& vertices,
     };
     for (size_t i = takeNext(); i < elements.size(); i = takeNext()) {
         const int32_t type = i < meshTypes.size() ? meshTypes[i] : meshType;
-        result[i] = BuildElementShape(vertices, faces, elements[i], type, convexPreTest);
+        result[i] = BuildElementShape(vertices, faces, elements[i], type, convexPreTest, cache);
     }
     return result;
 }

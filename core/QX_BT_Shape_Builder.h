@@ -13,6 +13,8 @@
 
 namespace Quarix {
 
+class QX_BT_Decomposition_Cache;
+
 /// The object's "Mesh Type": which element shape an element becomes.
 enum QX_BT_Mesh_Type : int32_t {
     QX_BT_Mesh_Convex = 0,      ///< "Convex": one hull per element
@@ -51,11 +53,16 @@ using QX_BT_Shape_List = std::vector<std::unique_ptr<btCollisionShape>>;
 /// Body shapes, one compound per future body. The list owns the compounds, not their children.
 using QX_BT_Body_Shape_List = std::vector<std::unique_ptr<QX_BT_CompoundShape>>;
 
-/// Whether the listed faces can be handed to the builders at all: the list is not empty, every
-/// face and vertex index is in range, every used coordinate is finite, at least one face has a
-/// non-zero area and the used points span a volume (four points not in one plane). The builders
-/// run this check first and return null (or an empty decomposition) when it fails, so user
-/// meshes never reach Bullet or HACD with input they cannot handle.
+/// Whether the listed faces can be read safely: the list is not empty, every face and vertex
+/// index is in range and every used coordinate is finite. Every builder refuses input that fails
+/// this (null, or an empty decomposition).
+bool IsValidFaceSet(const std::vector<float>& vertices, const std::vector<int32_t>& faces,
+                    const QX_BT_Face_List& list);
+
+/// Whether the listed faces are valid and also enclose something: at least one face has a
+/// non-zero area and the used points span a volume (four points not in one plane). Hulls and
+/// decompositions are only attempted on such sets, so user meshes never reach Bullet or HACD
+/// with input they cannot handle.
 bool IsUsableFaceSet(const std::vector<float>& vertices, const std::vector<int32_t>& faces,
                      const QX_BT_Face_List& list);
 
@@ -72,18 +79,22 @@ std::unique_ptr<QX_BT_ConvexShape> BuildConvexShape(const std::vector<float>& ve
 std::unique_ptr<QX_BT_ConvexShape> BuildConvexShapeFromMesh(const std::vector<float>& vertices,
                                                             const std::vector<int32_t>& faces);
 
-/// HACD decomposition of the listed faces into convex clusters, in the caller's units.
-/// Never throws; bad input yields an empty list.
+/// HACD decomposition of the listed faces into convex clusters, in the caller's units. Equal
+/// positions are welded into one point first, so HACD sees the surface's connectivity.
+/// Never throws; input that is not usable (IsUsableFaceSet) yields an empty list.
 std::vector<QX_BT_Hull_Cluster> DecomposeFaceSet(const std::vector<float>& vertices,
                                                  const std::vector<int32_t>& faces,
                                                  const QX_BT_Face_List& list,
                                                  const QX_BT_HACD_Settings& settings);
 
 /// A concave shape made of the hulls of a decomposition (high: the fine preset). Never null; it
-/// has no children and volume 0 when no cluster gave a hull.
+/// has no children and volume 0 when no cluster gave a hull (a flat face set, for one). Its face
+/// and vertex indices are those of the list, except for invalid input (IsValidFaceSet), which
+/// gives an empty shape. `cache` (optional, not owned) answers repeated decompositions.
 std::unique_ptr<QX_BT_ConcaveShape> BuildConcaveShape(const std::vector<float>& vertices,
                                                       const std::vector<int32_t>& faces,
-                                                      const QX_BT_Face_List& list, bool high);
+                                                      const QX_BT_Face_List& list, bool high,
+                                                      QX_BT_Decomposition_Cache* cache = nullptr);
 
 /// Whether every listed vertex lies behind every face plane met after the first plane that the
 /// reference vertex is off, within `tolerance` (simulation units).
@@ -91,19 +102,24 @@ bool IsConvexFaceSet(const std::vector<float>& vertices, const std::vector<int32
                      const QX_BT_Face_List& list, float tolerance);
 
 /// The element shape for one element and mesh type; with `convexPreTest` a concave type on a
-/// convex face set builds a hull instead. Null for unknown types or degenerate faces.
+/// convex face set builds a hull instead. Null for unknown types, invalid input, and a convex
+/// type on faces that enclose no volume; a concave type on valid faces always gives a shape.
+/// `cache` (optional, not owned) answers repeated decompositions.
 std::unique_ptr<btCollisionShape> BuildElementShape(const std::vector<float>& vertices,
                                                     const std::vector<int32_t>& faces,
                                                     const QX_BT_Face_List& list, int32_t meshType,
-                                                    bool convexPreTest);
+                                                    bool convexPreTest,
+                                                    QX_BT_Decomposition_Cache* cache = nullptr);
 
 /// Element shapes for every element, entry i belonging to element i. `meshTypes` gives one type
 /// per element when not empty (rebuilding stored shapes), otherwise `meshType` applies to all;
 /// elements beyond the end of a shorter `meshTypes` use `meshType`. Runs on the calling thread.
+/// `cache` (optional, not owned) answers repeated decompositions.
 QX_BT_Shape_List BuildElementShapes(const std::vector<float>& vertices,
                                     const std::vector<int32_t>& faces,
                                     const QX_BT_Element_List& elements, int32_t meshType,
-                                    bool convexPreTest, const std::vector<int32_t>& meshTypes = {});
+                                    bool convexPreTest, const std::vector<int32_t>& meshTypes = {},
+                                    QX_BT_Decomposition_Cache* cache = nullptr);
 
 /// Groups the non-null element shapes into new body compounds, replacing (and deleting) the
 /// contents of `out`: one body (clusterCount <= 1), one body per shape (clusterCount at or above

@@ -1,5 +1,7 @@
 #include "core/QX_BT_Shape_Builder.h"
 
+#include "core/QX_BT_Decomposition_Cache.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +10,7 @@
 #include <limits>
 #include <map>
 #include <numeric>
+#include <set>
 
 #include "tests/fixtures/QX_Test_Meshes.h"
 
@@ -176,11 +179,11 @@ TEST_P(QX_BT_Shape_Builder_Torus, HullsCoverTheTorusInItsOwnUnits) {
         EXPECT_GT(hull->volume, 0.0f);
         hullVolume += hull->volume;
     }
-    // HACD sees an unwelded soup, so its clusters are loose triangle sets whose hulls overlap
-    // and bridge the hole: together they cover the solid and then some, each at most the
-    // torus' own hull (pi (R + r)^2 2r).
+    // The hulls cover the solid without bridging its hole: HACD fed an unwelded soup made
+    // 3.4 (Low) and 1.9 (High) times the mesh volume here; welded it makes about 1.09 and 1.00.
     EXPECT_FLOAT_EQ(concave->volume, hullVolume);
     EXPECT_GT(hullVolume, 0.9f * meshVolume);
+    EXPECT_LT(hullVolume, 1.2f * meshVolume);
     const float torusHullVolume = 3.1416f * 2.6f * 2.6f * 1.2f;
     for (int i = 0; i < concave->getNumChildShapes(); ++i)
         EXPECT_LT(GetShapeExtension(concave->getChildShape(i))->volume, torusHullVolume);
@@ -231,7 +234,8 @@ struct BadFaceSet {
     QX_BT_Face_List list;
 };
 
-std::vector<BadFaceSet> BadFaceSets() {
+// Face sets that cannot be read safely: every builder refuses them.
+std::vector<BadFaceSet> InvalidFaceSets() {
     const QX_BT_Mesh_Data cube = Fixtures::MakeBox({0, 0, 0}, {1, 1, 1});
     const std::vector<float>& v = cube.geometry.vertices;
     const std::vector<int32_t>& f = cube.geometry.faces;
@@ -253,6 +257,17 @@ std::vector<BadFaceSet> BadFaceSets() {
     sets.push_back({"face index past the end", v, f, {0, 1, 12}});
     sets.push_back({"negative face index", v, f, {-1, 0, 1}});
     sets.push_back({"empty face list", v, f, {}});
+    sets.push_back({"no vertices", {}, f, all});
+    return sets;
+}
+
+// Valid face sets that enclose nothing: no hull, no decomposition.
+std::vector<BadFaceSet> DegenerateFaceSets() {
+    const QX_BT_Mesh_Data cube = Fixtures::MakeBox({0, 0, 0}, {1, 1, 1});
+    const std::vector<float>& v = cube.geometry.vertices;
+    const std::vector<int32_t>& f = cube.geometry.faces;
+    const QX_BT_Face_List all = AllFaces(cube);
+    std::vector<BadFaceSet> sets;
     std::vector<int32_t> repeated(f.size(), 3);
     sets.push_back({"every corner the same vertex", v, repeated, all});
     std::vector<float> collapsed(v.size(), 0.5f);
@@ -263,27 +278,59 @@ std::vector<BadFaceSet> BadFaceSets() {
                     {0, 0, 0, 1, 0, 0, 2, 0, 0, 3, 0, 0},
                     {0, 1, 2, 1, 2, 3, 0, 2, 3, 0, 1, 3},
                     {0, 1, 2, 3}});
-    sets.push_back({"no vertices", {}, f, all});
     return sets;
 }
 
-TEST(QX_BT_Shape_Builder, BadFaceSetsYieldNoShape) {
-    for (const BadFaceSet& s : BadFaceSets()) {
+void ExpectNoHullNorDecomposition(const BadFaceSet& s) {
+    EXPECT_FALSE(IsUsableFaceSet(s.vertices, s.faces, s.list));
+    EXPECT_EQ(BuildConvexShape(s.vertices, s.faces, s.list, false), nullptr);
+    EXPECT_EQ(BuildConvexShape(s.vertices, s.faces, s.list, true), nullptr);
+    EXPECT_TRUE(DecomposeFaceSet(s.vertices, s.faces, s.list, QX_BT_HACD_Settings::High()).empty());
+    auto concave = BuildConcaveShape(s.vertices, s.faces, s.list, false);
+    ASSERT_NE(concave, nullptr);
+    EXPECT_EQ(concave->getNumChildShapes(), 0);
+    EXPECT_EQ(concave->volume, 0.0f);
+    IsConvexFaceSet(s.vertices, s.faces, s.list, 0.001f); // must merely return
+}
+
+TEST(QX_BT_Shape_Builder, InvalidFaceSetsYieldNoShape) {
+    for (const BadFaceSet& s : InvalidFaceSets()) {
         SCOPED_TRACE(s.what);
-        EXPECT_FALSE(IsUsableFaceSet(s.vertices, s.faces, s.list));
-        EXPECT_EQ(BuildConvexShape(s.vertices, s.faces, s.list, false), nullptr);
-        EXPECT_EQ(BuildConvexShape(s.vertices, s.faces, s.list, true), nullptr);
-        EXPECT_TRUE(
-            DecomposeFaceSet(s.vertices, s.faces, s.list, QX_BT_HACD_Settings::High()).empty());
-        auto concave = BuildConcaveShape(s.vertices, s.faces, s.list, false);
-        ASSERT_NE(concave, nullptr);
-        EXPECT_EQ(concave->getNumChildShapes(), 0);
-        EXPECT_EQ(concave->volume, 0.0f);
+        EXPECT_FALSE(IsValidFaceSet(s.vertices, s.faces, s.list));
+        ExpectNoHullNorDecomposition(s);
+        EXPECT_TRUE(BuildConcaveShape(s.vertices, s.faces, s.list, true)->faceIndices.empty());
         for (int32_t type = 0; type < 3; ++type) {
             EXPECT_EQ(BuildElementShape(s.vertices, s.faces, s.list, type, false), nullptr);
             EXPECT_EQ(BuildElementShape(s.vertices, s.faces, s.list, type, true), nullptr);
         }
-        IsConvexFaceSet(s.vertices, s.faces, s.list, 0.001f); // must merely return
+    }
+}
+
+// A concave Mesh Type never loses a valid element: a flat or collapsed face set becomes an
+// empty concave shape that still names its faces and vertices, so the faces stay with a body.
+TEST(QX_BT_Shape_Builder, DegenerateFaceSetsGiveAnEmptyConcaveShapeThatKeepsItsFaces) {
+    for (const BadFaceSet& s : DegenerateFaceSets()) {
+        SCOPED_TRACE(s.what);
+        EXPECT_TRUE(IsValidFaceSet(s.vertices, s.faces, s.list));
+        ExpectNoHullNorDecomposition(s);
+        std::set<int32_t> used;
+        for (int32_t face : s.list)
+            used.insert(s.faces.begin() + 3 * face, s.faces.begin() + 3 * face + 3);
+        for (int32_t type : {1, 2}) {
+            auto shape = BuildElementShape(s.vertices, s.faces, s.list, type, false);
+            ASSERT_NE(shape, nullptr);
+            ASSERT_EQ(Kind(shape.get()), QX_BT_Shape_Concave);
+            const auto* concave = static_cast<const QX_BT_ConcaveShape*>(shape.get());
+            EXPECT_EQ(concave->getNumChildShapes(), 0);
+            EXPECT_EQ(concave->volume, 0.0f);
+            EXPECT_EQ(concave->faceIndices, s.list);
+            EXPECT_EQ(concave->vertexIndices, used);
+        }
+        EXPECT_EQ(BuildElementShape(s.vertices, s.faces, s.list, QX_BT_Mesh_Convex, false),
+                  nullptr);
+        // The pre-test finds nothing concave in them and asks for a hull, which fails.
+        EXPECT_EQ(BuildElementShape(s.vertices, s.faces, s.list, QX_BT_Mesh_ConcaveLow, true),
+                  nullptr);
     }
 }
 
@@ -453,6 +500,82 @@ TEST(QX_BT_Shape_Builder, SplitOffTakesEachClustersFarthestMembers) {
 
     GroupElementShapes(pointers, bodies, 2, 250.0f, 7); // acts as 100: every member leaves
     EXPECT_EQ(Layout(bodies, shapes), (Layouts{{5}, {6}, {7}, {8}, {9}, {0}, {1}, {2}, {3}, {4}}));
+}
+
+} // namespace
+} // namespace Quarix
+
+namespace Quarix {
+namespace {
+
+// Every triangle with private vertices, as a mesh with split normals or UV seams everywhere.
+QX_BT_Mesh_Data Soup(const QX_BT_Mesh_Data& mesh) {
+    QX_BT_Mesh_Data soup;
+    for (int32_t corner : mesh.geometry.faces) {
+        const glm::vec3 p = mesh.geometry.vertex(corner);
+        soup.geometry.vertices.insert(soup.geometry.vertices.end(), {p.x, p.y, p.z});
+        soup.geometry.faces.push_back(int32_t(soup.geometry.faces.size()));
+    }
+    return soup;
+}
+
+float ConcaveVolume(const QX_BT_Mesh_Data& mesh, bool high, QX_BT_Decomposition_Cache* cache) {
+    QX_BT_Face_List list(mesh.faceCount());
+    std::iota(list.begin(), list.end(), 0);
+    return BuildConcaveShape(mesh.geometry.vertices, mesh.geometry.faces, list, high, cache)
+        ->volume;
+}
+
+TEST(QX_BT_Decomposition, EqualPositionsAreWeldedWhateverTheirIndices) {
+    const QX_BT_Mesh_Data torus = Fixtures::MakeTorus({0, 0, 0}, 2.0f, 0.6f, 16, 10);
+    const float meshVolume =
+        ComputeEnclosedVolume(torus.geometry.vertices, torus.geometry.faces, glm::vec3(0.0f));
+    for (bool high : {false, true}) {
+        SCOPED_TRACE(high);
+        const float indexed = ConcaveVolume(torus, high, nullptr);
+        EXPECT_FLOAT_EQ(ConcaveVolume(Soup(torus), high, nullptr), indexed);
+        EXPECT_LT(indexed, 1.2f * meshVolume);
+    }
+}
+
+TEST(QX_BT_Decomposition, CacheAnswersTheSameCornersAndPresetOnly) {
+    const QX_BT_Mesh_Data torus = Fixtures::MakeTorus({0, 0, 0}, 2.0f, 0.6f, 12, 8);
+    QX_BT_Decomposition_Cache cache;
+    const float fresh = ConcaveVolume(torus, false, nullptr);
+    EXPECT_FLOAT_EQ(ConcaveVolume(torus, false, &cache), fresh);
+    EXPECT_FLOAT_EQ(ConcaveVolume(torus, false, &cache), fresh);
+    EXPECT_EQ(cache.computed(), 1u);
+    // The same corners under other vertex indices are the same element.
+    EXPECT_FLOAT_EQ(ConcaveVolume(Soup(torus), false, &cache), fresh);
+    EXPECT_EQ(cache.computed(), 1u);
+
+    ConcaveVolume(torus, true, &cache);
+    EXPECT_EQ(cache.computed(), 2u);
+    QX_BT_Mesh_Data moved = torus;
+    moved.geometry.vertices[0] += 0.01f;
+    ConcaveVolume(moved, false, &cache);
+    EXPECT_EQ(cache.computed(), 3u);
+    EXPECT_GT(cache.bytes(), 0u);
+
+    // A budget too small for one entry stores nothing and still answers correctly.
+    QX_BT_Decomposition_Cache tiny(64);
+    EXPECT_FLOAT_EQ(ConcaveVolume(torus, false, &tiny), fresh);
+    EXPECT_FLOAT_EQ(ConcaveVolume(torus, false, &tiny), fresh);
+    EXPECT_EQ(tiny.computed(), 2u);
+    EXPECT_EQ(tiny.bytes(), 0u);
+
+    // Room for one entry: the one used longest ago makes way.
+    QX_BT_Decomposition_Cache probe;
+    ConcaveVolume(torus, false, &probe);
+    const size_t entry = probe.bytes();
+    QX_BT_Decomposition_Cache one(entry + entry / 2);
+    ConcaveVolume(torus, false, &one);
+    ConcaveVolume(moved, false, &one);
+    ConcaveVolume(moved, false, &one);
+    EXPECT_EQ(one.computed(), 2u);
+    ConcaveVolume(torus, false, &one);
+    EXPECT_EQ(one.computed(), 3u);
+    EXPECT_LE(one.bytes(), entry + entry / 2);
 }
 
 } // namespace

@@ -16,16 +16,6 @@ namespace Quarix {
 
 namespace {
 
-/// Smallest fragment volume (cubic simulation units) worth asking for: a hundred times the
-/// volume below which the hull builder rejects a piece as flat, so the cells of a cut into the
-/// largest allowed count still become bodies.
-constexpr float kMinFragmentVolume = 1.0e-4f;
-
-/// Bound on pieces x faces of one cut. A cell of a Voronoi cut carries about as many faces as the
-/// surface it crosses, so this keeps one demolition's output mesh (and the time to build its
-/// shapes) in the millions of triangles at most.
-constexpr double kMaxFragmentOutputFaces = 4.0e6;
-
 /// Odd multipliers (from the golden ratio and a hash finaliser) spreading parent and child
 /// indices over the seed range of a child's variation factor.
 constexpr uint32_t kSeedMixParent = 0x9E3779B1u;
@@ -90,18 +80,25 @@ void MatchChannels(QX_BT_Mesh_Data& piece, const QX_BT_Mesh_Data& target) {
 
 } // namespace
 
-int32_t FragmentCountLimit(int32_t wanted, float volume, size_t triangles, int32_t room) {
-    double limit = std::min<double>(wanted, kMaxFragmentsPerDemolition);
-    limit = std::min(limit, std::floor(double(std::max(volume, 0.0f)) / kMinFragmentVolume));
-    limit = std::min(limit,
-                     std::floor(kMaxFragmentOutputFaces / double(std::max<size_t>(triangles, 1))));
-    limit = std::min<double>(limit, room);
-    return limit < 0.0 ? 0 : int32_t(limit);
+int32_t FragmentCountLimit(int32_t wanted, size_t triangles, size_t triangleRoom,
+                           int32_t bodyRoom) {
+    const size_t surface = kCutTrianglesPerPieceTriangle * triangles;
+    if (wanted <= 0 || bodyRoom <= 0 || triangleRoom <= surface)
+        return 0;
+    const size_t fits = (triangleRoom - surface) / kCutTrianglesPerPiece;
+    return int32_t(std::min<size_t>({size_t(wanted), size_t(bodyRoom), fits}));
 }
 
 int32_t QX_BT_MeshController::bodyRoom() const {
+    const int64_t most = int64_t(demolitionBudget.maxRecordedBytesPerFrame / kRecordedBytesPerBody);
     // The demolished body itself makes way for one of its replacements.
-    return std::max(0, kMaxAliveBodiesPerObject - activeBodyCount + 1);
+    const int64_t room = most - int64_t(activeBodyCount) + 1;
+    return int32_t(std::clamp<int64_t>(room, 0, std::numeric_limits<int32_t>::max()));
+}
+
+size_t QX_BT_MeshController::triangleRoom() const {
+    const size_t used = simulationMesh.faceCount();
+    return used < demolitionBudget.maxMeshTriangles ? demolitionBudget.maxMeshTriangles - used : 0;
 }
 
 bool QX_BT_MeshController::testDemolition(QX_BT_Body& body, float x, bool relax, float scale) {
@@ -111,8 +108,7 @@ bool QX_BT_MeshController::testDemolition(QX_BT_Body& body, float x, bool relax,
     const int32_t amount = intSettings.get(ObjectKey::Amount);
     const int32_t depthLimit = intSettings.get(ObjectKey::ClusterizationDepth);
     const int32_t safeFrames = intSettings.get(ObjectKey::SafeFrames);
-    const int32_t amountLimit =
-        std::min(intSettings.get(ObjectKey::AmountLimit), kMaxAliveBodiesPerObject);
+    const int32_t amountLimit = intSettings.get(ObjectKey::AmountLimit);
     const float f = body.variationFactor;
 
     // Fragment count: varied per body, faded per generation.
@@ -277,7 +273,7 @@ void QX_BT_MeshController::shatterBody(QX_BT_Body& body, QX_BT_Body_List& list, 
     const QX_BT_Face_List faces = CollectBodyFaces(body);
     if (compound == nullptr || faces.empty())
         return;
-    count = FragmentCountLimit(count, compound->volume, faces.size(), bodyRoom());
+    count = FragmentCountLimit(count, faces.size(), triangleRoom(), bodyRoom());
     if (count < 2)
         return;
     QX_BT_Mesh_Data piece;
@@ -317,7 +313,8 @@ void QX_BT_MeshController::replaceByCaptured(QX_BT_Body_List& list, float x, flo
 void QX_BT_MeshController::addPieces(QX_BT_Mesh_Data& piece, QX_BT_Body_List& list, float x,
                                      float scale) {
     QX_BT_Element_List elements = ExtractElements(piece.geometry.faces);
-    if (elements.empty() || elements.size() > size_t(bodyRoom()))
+    if (elements.empty() || elements.size() > size_t(bodyRoom()) ||
+        piece.faceCount() > triangleRoom())
         return;
     const QX_BT_Mesh_Layout before = QX_BT_Mesh_Layout::Of(simulationMesh);
     const int32_t offset = simulationMesh.AppendMesh(piece.faceInfos, piece);

@@ -70,19 +70,34 @@ constexpr int32_t Elements = 2;  ///< one body per child; also how activation wa
 constexpr int32_t Captured = 3;  ///< bodies made of the captured mesh
 } // namespace DemolitionKind
 
-/// Most bodies one object may have alive before demolition stops adding more. Every body costs
-/// a Bullet body, a compound and a track entry per frame; "Amount Limit" is capped by this so a
-/// limit of 999,999 cannot let fragments of fragments exhaust memory.
-constexpr int32_t kMaxAliveBodiesPerObject = 10000;
+/// Bytes one body adds to every recorded frame: one track entry (frame and state).
+constexpr size_t kRecordedBytesPerBody = sizeof(QX_BT_Body_Track::value_type);
 
-/// Most fragments one demolition asks the fragment operation for, whatever "Num Fragments" says.
-constexpr int32_t kMaxFragmentsPerDemolition = 256;
+/// Triangles a cut is expected to produce per triangle of the piece (surface triangles split
+/// where cells meet) and per piece (its cut faces, triangulated).
+constexpr size_t kCutTrianglesPerPieceTriangle = 2;
+constexpr size_t kCutTrianglesPerPiece = 64;
+
+/// How much work and memory one object's demolitions may take, whatever the scene's units and
+/// whatever "Num Fragments" or "Amount Limit" say (both go to 999,999). Demolition stops making
+/// bodies where a budget would be exceeded; the body then simply stays whole.
+struct QX_BT_Demolition_Budget {
+    /// Most triangles the simulation mesh may hold once demolitions appended their pieces: what
+    /// cutting, building shapes and saving the mesh cost. 16,000,000 triangles take about 1 GB;
+    /// a scene of 100,000 fragments of 100 triangles each stays at 10,000,000.
+    size_t maxMeshTriangles = 16'000'000;
+    /// Most bytes of body state one recorded frame may hold (alive bodies x
+    /// kRecordedBytesPerBody). 64 MiB is about 700,000 bodies; 100,000 bodies record 9 MiB a
+    /// frame.
+    size_t maxRecordedBytesPerFrame = size_t(64) << 20;
+};
 
 /// The fragment count actually asked for when `wanted` pieces are wanted from a body of
-/// `volume` cubic units and `triangles` faces while `room` more bodies may still be made: no
-/// more than the absolute cap, than pieces of a buildable volume fit in the body, than keeps the
-/// cut's output (roughly pieces x faces) bounded, nor than the room left. Below 2 nothing is cut.
-int32_t FragmentCountLimit(int32_t wanted, float volume, size_t triangles, int32_t room);
+/// `triangles` faces while the mesh has room for `triangleRoom` more triangles and `bodyRoom`
+/// more bodies may be made: no more than the cut's expected output (kCutTrianglesPerPieceTriangle
+/// x triangles + kCutTrianglesPerPiece x pieces) fits, nor than the room left. Below 2 nothing
+/// is cut.
+int32_t FragmentCountLimit(int32_t wanted, size_t triangles, size_t triangleRoom, int32_t bodyRoom);
 
 /// Whether two axis-aligned boxes touch: a corner of either lies inside the other, boundaries
 /// included. Boxes that cross without a corner inside (the bars of a plus sign) do not touch.
@@ -205,6 +220,9 @@ public:
     /// skips HACD.
     QX_BT_Decomposition_Cache decompositions;
 
+    /// Work and memory the object's demolitions may take.
+    QX_BT_Demolition_Budget demolitionBudget;
+
     /// Cuts a body's faces into fragments; installed by the modifier. Without it fragmenting
     /// fails cleanly and demolition tries its next switch.
     QX_BT_Fragment_Operation fragmentOperation;
@@ -221,8 +239,10 @@ private:
     void shatterBody(QX_BT_Body& body, QX_BT_Body_List& list, float x, int32_t count, float scale);
     void replaceByCaptured(QX_BT_Body_List& list, float x, float scale);
     void addPieces(QX_BT_Mesh_Data& piece, QX_BT_Body_List& list, float x, float scale);
-    /// How many more bodies demolitions may make before the object reaches its body cap.
+    /// How many more bodies demolitions may make within the recorded-state budget.
     int32_t bodyRoom() const;
+    /// How many more triangles demolitions may append to the simulation mesh.
+    size_t triangleRoom() const;
 };
 
 /// The scale-and-shear part of M: (TranslationPart(M) * RotationPart(M))^-1 * M.

@@ -549,31 +549,87 @@ TEST(QX_BT_Demolition_Fragments, CountFollowsVariationAndDepthFade) {
     EXPECT_EQ(c.fragmenter.lastCount, 9);
 }
 
-TEST(QX_BT_Demolition_Fragments, HugeCountsAreBoundedByTheBody) {
-    EXPECT_EQ(FragmentCountLimit(999999, 1.0f, 12, 999999), kMaxFragmentsPerDemolition);
-    EXPECT_EQ(FragmentCountLimit(999999, 1.0f, 100000, 999999), 40) << "4e6 faces of output";
-    EXPECT_EQ(FragmentCountLimit(999999, 5e-4f, 12, 999999), 5) << "pieces of 1e-4 at least";
-    EXPECT_EQ(FragmentCountLimit(999999, 1.0f, 12, 3), 3) << "room for 3 more bodies";
-    EXPECT_EQ(FragmentCountLimit(8, 1.0f, 12, 999999), 8);
-    EXPECT_EQ(FragmentCountLimit(-5, 1.0f, 12, 999999), 0);
-    EXPECT_EQ(FragmentCountLimit(8, -1.0f, 12, 999999), 0);
+TEST(QX_BT_Demolition_Fragments, CountsAreBoundedByWorkAndMemoryOnly) {
+    // (room - 2 x triangles) / 64 pieces fit the expected output of the cut.
+    EXPECT_EQ(FragmentCountLimit(999999, 12, 16'000'000, 999999), 249'999);
+    EXPECT_EQ(FragmentCountLimit(999999, 100'000, 16'000'000, 999999), 246'875);
+    EXPECT_EQ(FragmentCountLimit(999999, 12, 1'000, 999999), 15);
+    EXPECT_EQ(FragmentCountLimit(999999, 12, 24, 999999), 0) << "no room beyond the surface";
+    EXPECT_EQ(FragmentCountLimit(999999, 12, 16'000'000, 3), 3) << "room for 3 more bodies";
+    EXPECT_EQ(FragmentCountLimit(8, 12, 16'000'000, 999999), 8);
+    EXPECT_EQ(FragmentCountLimit(-5, 12, 16'000'000, 999999), 0);
+    EXPECT_EQ(FragmentCountLimit(8, 12, 16'000'000, 0), 0);
 
+    // "Num Fragments" and "Amount Limit" at 999,999: the mesh budget decides.
     Candidate c(kOneGroupPerElement);
     c.core().intSettings.set(ObjectKey::PrimaryToElements, 0);
     c.core().intSettings.set(ObjectKey::PrimaryToFragments, 1);
     c.core().intSettings.set(ObjectKey::NumFragments, 999999);
     c.core().intSettings.set(ObjectKey::AmountLimit, 999999);
     ASSERT_TRUE(c.demolish());
-    EXPECT_EQ(c.fragmenter.lastCount, kMaxFragmentsPerDemolition);
+    EXPECT_EQ(c.fragmenter.lastCount, (16'000'000 - 24 - 2 * 12) / 64);
 
-    // A chain that lets every fragment break again at once ends when the pieces are too small
-    // to be cut into two that still have a buildable volume.
+    // A scene of 100,000 bodies is far from the recorded-state budget.
+    Candidate crowded(kOneGroupPerElement);
+    crowded.core().intSettings.set(ObjectKey::PrimaryToElements, 0);
+    crowded.core().intSettings.set(ObjectKey::PrimaryToFragments, 1);
+    crowded.core().intSettings.set(ObjectKey::AmountLimit, 999999);
+    crowded.core().activeBodyCount = 100'000;
+    crowded.body().variationFactor = 0.0f;
+    ASSERT_TRUE(crowded.demolish());
+    EXPECT_EQ(crowded.fragmenter.lastCount, 5);
+}
+
+// The count no longer depends on the body's volume in scene units: a 5 cm brick in a metre
+// scene (1.25e-4 cubic units) breaks like a 5 unit one.
+TEST(QX_BT_Demolition_Fragments, SmallBodiesOfMetreScenesBreak) {
+    TestObject brick(MakeBox(glm::vec3(0, 0, 1), glm::vec3(0.025f)));
+    Fixtures::PlaneFragmenter fragmenter;
+    QX_BT_MeshController& core = *brick.core;
+    core.fragmentOperation = Fixtures::FragmentOperation(fragmenter);
+    core.intSettings.set(ObjectKey::GroupCount, 1);
+    core.intSettings.set(ObjectKey::PrimaryToFragments, 1);
+    core.floatSettings.set(ObjectKey::Solidity, 0.0f);
+    core.prepare(0.0f, 1.0f);
+    core.collectActiveBodies(0.0f);
+    QX_BT_Body& body = *core.bodies.at(0);
+    body.variationFactor = 0.0f;
+    ASSERT_TRUE(core.testDemolition(body, 0.0f, false, 1.0f));
+    EXPECT_EQ(fragmenter.lastCount, 5);
+    EXPECT_EQ(core.bodies.size(), 3u);
+}
+
+TEST(QX_BT_Demolition_Fragments, ACutThatWouldOverflowTheMeshBudgetLeavesTheBodyWhole) {
+    Candidate c(kOneGroupPerElement);
+    c.core().intSettings.set(ObjectKey::PrimaryToElements, 0);
+    c.core().intSettings.set(ObjectKey::PrimaryToFragments, 1);
+    QX_BT_MeshController& core = c.core();
+    const size_t faces = core.simulationMesh.faceCount();
+    // Room for the 12-triangle body's surface and one piece's cut faces: fewer than two pieces.
+    core.demolitionBudget.maxMeshTriangles = faces + 2 * 12 + 64 + 63;
+    c.body().variationFactor = 0.0f;
+    EXPECT_FALSE(c.demolish());
+    EXPECT_EQ(c.fragmenter.calls, 0);
+    EXPECT_EQ(core.simulationMesh.faceCount(), faces);
+    EXPECT_EQ(core.bodies.size(), 2u);
+
+    // One more triangle of room: two pieces.
+    core.demolitionBudget.maxMeshTriangles += 1;
+    ASSERT_TRUE(c.demolish());
+    EXPECT_EQ(c.fragmenter.lastCount, 2);
+    EXPECT_GT(core.simulationMesh.faceCount(), faces);
+}
+
+// Fragments of fragments that all break again at once: the recorded-state budget ends the
+// chain, and no volume is lost on the way.
+TEST(QX_BT_Demolition_Fragments, ChainReactionsStopAtTheBodyBudget) {
     QX_BT_World world;
     Fixtures::ConfigureWorld(world, 2, kGravity, true);
     TestObject pebble(MakeBox(glm::vec3(0, 0, 0.05f), glm::vec3(0.05f)));
     Fixtures::PlaneFragmenter fragmenter;
     QX_BT_MeshController& core = *pebble.core;
     core.fragmentOperation = Fixtures::FragmentOperation(fragmenter);
+    core.demolitionBudget.maxRecordedBytesPerFrame = 16 * kRecordedBytesPerBody;
     core.floatSettings.set(ObjectKey::Solidity, 0.0f);
     core.intSettings.set(ObjectKey::PrimaryToFragments, 1);
     core.intSettings.set(ObjectKey::SecondaryToFragments, 1);
@@ -589,10 +645,9 @@ TEST(QX_BT_Demolition_Fragments, HugeCountsAreBoundedByTheBody) {
             continue;
         ++alive;
         volume += body->compoundShape()->volume;
-        EXPECT_LT(body->compoundShape()->volume, 2e-4f);
     }
-    EXPECT_GT(alive, 1);
-    EXPECT_LE(alive, 10);
+    EXPECT_GT(alive, 8);
+    EXPECT_LE(alive, 16);
     EXPECT_NEAR(volume, 1e-3f, 1e-6f);
 }
 

@@ -4,7 +4,7 @@
 // per child shape, starting from the body's state in that frame.
 
 #include <algorithm>
-#include <numeric>
+#include <cmath>
 #include <set>
 
 #include "core/QX_BT_Math.h"
@@ -117,9 +117,14 @@ void QX_BT_MeshController::updateContinuity(const std::vector<QX_BT_Body*>& list
         boxes.push_back(BodyBox(*body));
 
     // Contact graph. Touching boxes overlap along x, so a sweep over the boxes sorted by their
-    // lower x bound finds every touching pair without testing all pairs.
-    std::vector<size_t> order(dead.size());
-    std::iota(order.begin(), order.end(), size_t(0));
+    // lower x bound finds every touching pair without testing all pairs. A box with a NaN bound
+    // touches nothing and would break the sort's ordering, so it stays out of the sweep.
+    std::vector<size_t> order;
+    order.reserve(dead.size());
+    for (size_t i = 0; i < dead.size(); ++i) {
+        if (!std::isnan(boxes[i].min.x) && !std::isnan(boxes[i].max.x))
+            order.push_back(i);
+    }
     std::stable_sort(order.begin(), order.end(),
                      [&](size_t a, size_t b) { return boxes[a].min.x < boxes[b].min.x; });
     std::vector<std::vector<size_t>> neighbours(dead.size());

@@ -129,8 +129,12 @@ bool QX_BT_MeshController::testDemolition(QX_BT_Body& body, float x, bool relax,
     const QX_BT_CompoundShape* shape = body.compoundShape();
     if (shape == nullptr || !(shape->volume > 0.0f))
         return false;
-    // Written so that a strength that cannot be measured (a zero scale) never demolishes.
-    const float strength = body.impulseSum / (shape->volume * scale);
+    // A strength that cannot be measured (a zero, negative or infinite scale) never demolishes;
+    // dividing by it would give an infinite strength that breaks every body touched.
+    const float measure = shape->volume * scale;
+    if (!(measure > 0.0f) || !std::isfinite(measure))
+        return false;
+    const float strength = body.impulseSum / measure;
     if (!(strength >= floatSettings.get(ObjectKey::Solidity)))
         return false;
     if (int64_t(body.depth) >= int64_t(depthLimit) + 1)

@@ -291,10 +291,21 @@ void QX_BT_MeshController::rewindTo(float x, bool forced) {
     // Bodies born after x go, with the compounds made for them. Their children go too unless a
     // surviving compound still uses them: splits regroup the parent's own element shapes, which
     // must outlive the split bodies.
+    std::set<const QX_BT_Body*> doomedBodies;
+    for (const auto& body : bodies) {
+        if (body->lifeStart > x && body->pristine)
+            doomedBodies.insert(body.get());
+    }
+    // A relaxed body survives even when the body it was split from does not: it takes that
+    // body's own parent (the nearest surviving ancestor) rather than keep a dangling pointer.
+    for (const auto& body : bodies) {
+        while (body->parent && doomedBodies.count(body->parent))
+            body->parent = body->parent->parent;
+    }
     std::set<const btCollisionShape*> doomedShapes;
     std::set<const QX_BT_CompoundShape*> doomedCompounds;
     for (auto& body : bodies) {
-        if (!(body->lifeStart > x) || !body->pristine)
+        if (!doomedBodies.count(body.get()))
             continue;
         if (QX_BT_CompoundShape* compound = body->compoundShape()) {
             doomedCompounds.insert(compound);

@@ -12,6 +12,17 @@ namespace Quarix {
 
 namespace {
 
+/// The listed object cores without the null entries.
+std::vector<QX_BT_MeshController*> WithoutNulls(const std::vector<QX_BT_MeshController*>& listed) {
+    std::vector<QX_BT_MeshController*> present;
+    present.reserve(listed.size());
+    for (QX_BT_MeshController* object : listed) {
+        if (object)
+            present.push_back(object);
+    }
+    return present;
+}
+
 /// Two scale parts count as the same when their axis lengths differ by at most one float epsilon.
 constexpr float kScaleTolerance = 1.1920929e-7f;
 /// Milliseconds to seconds for Bullet's global deactivation time.
@@ -209,7 +220,8 @@ QX_BT_World::QX_BT_World() : solver_(std::make_unique<btSequentialImpulseConstra
     convexMultipointMinimumPoints = 3;
 }
 
-bool QX_BT_World::HasChanges(const std::vector<QX_BT_MeshController*>& objects) {
+bool QX_BT_World::HasChanges(const std::vector<QX_BT_MeshController*>& listed) {
+    const std::vector<QX_BT_MeshController*> objects = WithoutNulls(listed);
     const float scale = floatSettings.get(WorldKey::ScaleFactor);
     for (QX_BT_MeshController* object : objects) {
         const glm::mat4 now = ScalePart(object->nodeTransform(0.0f, scale));
@@ -232,8 +244,10 @@ bool QX_BT_World::HasChanges(const std::vector<QX_BT_MeshController*>& objects) 
     return worldChanged;
 }
 
-void QX_BT_World::SimulateFrame(const std::vector<QX_BT_MeshController*>& objects, float from,
+void QX_BT_World::SimulateFrame(const std::vector<QX_BT_MeshController*>& listed, float from,
                                 float to, float step, bool relax) {
+    // A node without a rigid modifier has no object core: it is simply not simulated.
+    const std::vector<QX_BT_MeshController*> objects = WithoutNulls(listed);
     gDeactivationTime = float(intSettings.get(WorldKey::DeactivationTime)) * kMillisecondsToSeconds;
     const float startFrame = float(intSettings.get(WorldKey::StartFrame));
     const float first = from - startFrame;
@@ -415,10 +429,13 @@ bool QX_BT_World::Deserialise(const uint8_t* data, size_t size, std::string* err
     std::map<int32_t, int32_t> ints;
     std::map<int32_t, float> floats;
     std::map<int32_t, QX_BT_Vector4> vectors;
+    if (data == nullptr && size != 0) {
+        if (error)
+            *error = "world settings: no data for a block of " + std::to_string(size) + " bytes";
+        return false;
+    }
     const uint8_t* cursor = data;
     const uint8_t* end = data + size;
-    if (data == nullptr && size != 0)
-        return false;
     if (!ParseTable(cursor, end, ints, "integer", error) ||
         !ParseTable(cursor, end, floats, "float", error) ||
         !ParseTable(cursor, end, vectors, "vector", error))

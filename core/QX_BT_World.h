@@ -32,12 +32,14 @@ public:
 
     /// Whether the simulation must start over: an object's mesh was not built or its node's
     /// scale, node placement or settings changed, or a world int/float setting changed (vector
-    /// settings do not count). Writes each object's scale-unchanged mark.
+    /// settings do not count). Writes each object's scale-unchanged mark. Null entries (nodes
+    /// without an object core) are skipped.
     bool HasChanges(const std::vector<QX_BT_MeshController*>& objects);
 
     /// Simulates the objects from scene frame `from` to `to` in frames of `step` (relax: relax
     /// mode, from the relaxed start states). Objects are rewound and prepared even when no frame
-    /// is simulated. A non-positive or non-finite step simulates nothing.
+    /// is simulated. A non-positive or non-finite step simulates nothing. Null entries are
+    /// skipped.
     void SimulateFrame(const std::vector<QX_BT_MeshController*>& objects, float from, float to,
                        float step, bool relax);
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "core/QX_BT_World.h"
 #include "tests/fixtures/QX_Test_Meshes.h"
 #include "tests/fixtures/QX_Test_Scene.h"
@@ -274,6 +276,38 @@ TEST(QX_BT_Activation_Dead, ContinuityKeepsWhatStandsOnTheGizmo) {
     one.intSettings.set(ObjectKey::Continuity, 1);
     single.run(0, 2);
     EXPECT_EQ(ReplacedAt(one), 0.0f);
+}
+
+// A Dead body whose transform went NaN touches nothing, and the others keep their chain to the
+// gizmo. Its box used to enter the sort by lower x bound, where a NaN breaks the ordering: the
+// sweep then missed touching pairs on either side of it.
+TEST(QX_BT_Activation_Dead, ContinuityIgnoresBodiesWithNaNBoxes) {
+    // A row of 21 bricks along x, listed from the far end, with two stray bricks among them.
+    const std::vector<int> order{20, 19, 18, 17, 16, 15, 14, 13, 12, 11, -1, 10,
+                                 9,  8,  7,  6,  5,  4,  3,  2,  1,  -1, 0};
+    QX_BT_Mesh_Data row;
+    for (int i : order)
+        Fixtures::AppendElement(
+            row, MakeBox(glm::vec3(i < 0 ? 50.0f : float(i), 0, 0.5f), glm::vec3(0.5f)));
+    TestObject object(row);
+    QX_BT_MeshController& core = *object.core;
+    core.intSettings.set(ObjectKey::RigidType, Dead);
+    core.intSettings.set(ObjectKey::EnableDTD, 1);
+    core.intSettings.set(ObjectKey::Continuity, 1);
+    core.prepare(0.0f, 1.0f);
+    std::vector<QX_BT_Body*> bodies = core.collectActiveBodies(0.0f);
+    ASSERT_EQ(bodies.size(), order.size());
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    for (size_t k = 0; k < order.size(); ++k) {
+        if (order[k] >= 0)
+            continue;
+        btTransform broken = bodies[k]->getWorldTransform();
+        broken.setOrigin(btVector3(nan, 0, nan));
+        bodies[k]->setWorldTransform(broken);
+    }
+    core.updateContinuity(bodies, 0.0f, 1.0f);
+    for (size_t k = 0; k < order.size(); ++k)
+        EXPECT_EQ(bodies[k]->supported, order[k] >= 0) << "brick " << order[k];
 }
 
 } // namespace

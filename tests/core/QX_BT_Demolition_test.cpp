@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <map>
 
 #include "core/QX_BT_World.h"
@@ -391,6 +392,12 @@ struct Candidate {
 };
 
 TEST(QX_BT_Demolition_Gates, ProbabilityAndStrength) {
+    // A strength that cannot be measured never demolishes, however hard the hit.
+    for (float scale : {0.0f, -1.0f, std::numeric_limits<float>::infinity()}) {
+        Candidate c;
+        c.body().impulseSum = 1e6f;
+        EXPECT_FALSE(c.core().testDemolition(c.body(), 0.0f, false, scale)) << scale;
+    }
     {
         Candidate c;
         ASSERT_EQ(c.volume(), 2.0f);

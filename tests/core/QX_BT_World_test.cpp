@@ -318,6 +318,7 @@ TEST(QX_BT_World, ForcesActForOneFrameBlastsStay) {
     Fixtures::TestWorldApi forces;
     forces.field = glm::vec3(1, 0, 0);
     forces.blast = glm::vec3(0, 2, 0);
+    forces.spin = glm::vec3(0, 0, 0.25f);
     forces.activeFrames = {0.0f};
     world.api = &forces;
     TestObject obj(MakeBox(glm::vec3(0, 0, 5), glm::vec3(0.5f)));
@@ -327,7 +328,40 @@ TEST(QX_BT_World, ForcesActForOneFrameBlastsStay) {
     EXPECT_NEAR(body.track.find(1.0f)->second.linearVelocity.x, 0.0f, 1e-6f);
     EXPECT_NEAR(body.track.find(1.0f)->second.linearVelocity.y, 2.0f, 1e-6f);
     EXPECT_NEAR(body.track.find(1.0f)->second.transform[3].x, 1.0f / 40.0f, 1e-6f);
+    EXPECT_NEAR(body.track.find(1.0f)->second.angularVelocity.z, 0.5f, 1e-6f) << "spin twice";
     EXPECT_EQ(forces.calls, 3);
+
+    // A world API whose force nodes add nothing leaves the run exactly as without an API.
+    auto track = [](QX_BT_World_API_Interface* api) {
+        QX_BT_World w;
+        Fixtures::ConfigureWorld(w, 2, kGravity, true);
+        w.api = api;
+        TestObject o(MakeBox(glm::vec3(0, 0, 2), glm::vec3(0.5f)));
+        o.core->intSettings.set(ObjectKey::Variation, 0);
+        Simulate(w, {o.core.get()}, 5);
+        return o.core->bodies.at(0)->track;
+    };
+    Fixtures::TestWorldApi none;
+    EXPECT_EQ(track(&none), track(nullptr));
+}
+
+TEST(QX_BT_World, NullEntriesOfTheObjectListAreSkipped) {
+    auto track = [](bool withNulls) {
+        QX_BT_World world;
+        Fixtures::ConfigureWorld(world, 2, kGravity, true);
+        TestObject obj(MakeBox(glm::vec3(0, 0, 2), glm::vec3(0.5f)));
+        obj.core->intSettings.set(ObjectKey::Variation, 0);
+        std::vector<QX_BT_MeshController*> objects{obj.core.get()};
+        if (withNulls)
+            objects = {nullptr, obj.core.get(), nullptr};
+        EXPECT_TRUE(world.HasChanges(objects));
+        Simulate(world, objects, 4);
+        return obj.core->bodies.at(0)->track;
+    };
+    EXPECT_EQ(track(true), track(false));
+    QX_BT_World world;
+    world.SimulateFrame({nullptr}, 0.0f, 2.0f, 1.0f, false);
+    EXPECT_TRUE(world.HasChanges({nullptr})) << "the new world's own settings are changed";
 }
 
 TEST(QX_BT_World, SettingsRoundTripAndRejectDamagedBlocks) {
@@ -363,6 +397,15 @@ TEST(QX_BT_World, SettingsRoundTripAndRejectDamagedBlocks) {
     std::memcpy(hostile.data() + 4, &huge, 4);
     EXPECT_FALSE(loaded.Deserialise(hostile.data(), hostile.size(), &error));
     EXPECT_NE(error.find("integer"), std::string::npos);
+
+    // No block at all: refused with a message, nothing read.
+    error.clear();
+    EXPECT_FALSE(loaded.Deserialise(nullptr, 64, &error));
+    EXPECT_NE(error.find("no data"), std::string::npos);
+    error.clear();
+    EXPECT_FALSE(loaded.Deserialise(nullptr, 0, &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(loaded.floatSettings.get(WorldKey::Gravity), 3.5f);
 }
 
 } // namespace

@@ -78,6 +78,10 @@ struct WallScene {
         core().intSettings.set(ObjectKey::GroupCount, groupCount);
         core().intSettings.set(ObjectKey::Percentage, 0);
         core().floatSettings.set(ObjectKey::Solidity, kHitSolidity);
+        // Masses and materials must not depend on how many bodies earlier tests made: the
+        // variation factor of a first-generation body comes from a process-wide counter.
+        core().intSettings.set(ObjectKey::Variation, 0);
+        projectile->core->intSettings.set(ObjectKey::Variation, 0);
         core().fragmentOperation = Fixtures::FragmentOperation(fragmenter);
         objects = {wall->core.get(), projectile->core.get()};
     }

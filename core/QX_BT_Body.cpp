@@ -2,6 +2,8 @@
 
 #include <random>
 
+#include "base/QX_Assert.h"
+
 namespace Quarix {
 
 namespace {
@@ -66,6 +68,8 @@ btRigidBody::btRigidBodyConstructionInfo MakeConstructionInfo(QX_BT_CompoundShap
 QX_BT_Body::QX_BT_Body(QX_BT_CompoundShape* shape, const glm::mat4& start,
                        QX_BT_MeshController* owner_)
     : btRigidBody(MakeConstructionInfo(shape, start)), owner(owner_) {
+    // Every pass over the world recognises our bodies by their compound shape.
+    QX_ASSERT(shape != nullptr);
     // Bullet reads the start transform from the construction info when no motion state is
     // given; attaching the motion state afterwards keeps that transform and lets the body own
     // its motion state.

@@ -6,6 +6,7 @@
 
 #include <btBulletDynamicsCommon.h>
 
+#include "base/QX_Assert.h"
 #include "core/QX_BT_Math.h"
 
 namespace Quarix {
@@ -39,6 +40,7 @@ QX_BT_Body* AsBody(btCollisionObject* object) {
         object->getCollisionShape()->getShapeType() != kBulletCompoundType)
         return nullptr;
     // Every compound-shaped object in our worlds is one of our bodies.
+    QX_ASSERT(dynamic_cast<QX_BT_Body*>(object) != nullptr);
     return static_cast<QX_BT_Body*>(btRigidBody::upcast(object));
 }
 

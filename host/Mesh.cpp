@@ -1,5 +1,7 @@
 #include "host/Mesh.h"
 
+#include "host/ChunkValueReader.h"
+
 #include <string>
 
 namespace {
@@ -16,16 +18,6 @@ IOResult WriteCount(ISave& isave, size_t n) {
 
 // Reads a record count and checks that count records of recordBytes fit in the rest of the
 // chunk, so that no allocation is sized by an unchecked number.
-IOResult ReadCount(ILoad& iload, size_t recordBytes, size_t& n) {
-    std::uint32_t count = 0;
-    if (ReadValue(iload, count) != IO_OK)
-        return IO_ERROR;
-    if (static_cast<std::uint64_t>(count) * recordBytes > iload.CurChunkRemaining())
-        return IO_ERROR;
-    n = count;
-    return IO_OK;
-}
-
 IOResult WritePoints(ISave& isave, const std::vector<Point3>& points) {
     if (WriteCount(isave, points.size()) != IO_OK)
         return IO_ERROR;
@@ -37,17 +29,49 @@ IOResult WritePoints(ISave& isave, const std::vector<Point3>& points) {
     return IO_OK;
 }
 
-IOResult ReadPoints(ILoad& iload, std::vector<Point3>& points) {
-    size_t n = 0;
-    if (ReadCount(iload, 12, n) != IO_OK)
-        return IO_ERROR;
-    points.resize(n);
-    for (Point3& p : points) {
-        if (ReadValue(iload, p.x) != IO_OK || ReadValue(iload, p.y) != IO_OK ||
-            ReadValue(iload, p.z) != IO_OK)
-            return IO_ERROR;
+void ReadPoints(ChunkValueReader& in, std::vector<Point3>& points) {
+    points.resize(in.count(12));
+    for (Point3& p : points)
+        in(p.x, p.y, p.z);
+}
+
+void ReadFaces(ChunkValueReader& in, std::vector<Face>& faces) {
+    faces.resize(in.count(20));
+    for (Face& face : faces)
+        in(face.v[0], face.v[1], face.v[2], face.smGroup, face.flags);
+}
+
+void ReadMap(ChunkValueReader& in, Mesh& mesh) {
+    std::int32_t mp = -1;
+    if (!in(mp).require(mp >= 0 && mp < MAX_MESHMAPS) || !in.require(!mesh.Map(mp).IsUsed()))
+        return;
+    mesh.setMapSupport(mp, TRUE); // every vertex and face it sets up is read over below
+    MeshMap& map = mesh.Map(mp);
+    ReadPoints(in, map.tv);
+    map.tf.resize(in.count(12));
+    for (TVFace& tf : map.tf)
+        in(tf.t[0], tf.t[1], tf.t[2]);
+}
+
+MeshNormalSpec ReadNormals(ChunkValueReader& in) {
+    MeshNormalSpec spec;
+    spec.SetNumFaces(static_cast<int>(in.count(13)));
+    for (int f = 0; f < spec.GetNumFaces() && in.ok(); ++f) {
+        std::int32_t id[3] = {0, 0, 0};
+        BYTE specified = 0;
+        in(id[0], id[1], id[2], specified);
+        for (int c = 0; c < 3; ++c)
+            spec.Face(f).SetNormalID(c, id[c]);
+        spec.Face(f).SetSpecified(specified != 0);
     }
-    return IO_OK;
+    spec.SetNumNormals(static_cast<int>(in.count(13)));
+    for (int i = 0; i < spec.GetNumNormals() && in.ok(); ++i) {
+        Point3& p = spec.Normal(i);
+        BYTE isExplicit = 0;
+        in(p.x, p.y, p.z, isExplicit);
+        spec.SetNormalExplicit(i, isExplicit != 0);
+    }
+    return spec;
 }
 
 } // namespace
@@ -285,91 +309,25 @@ IOResult Mesh::Save(ISave* isave) const {
 
 IOResult Mesh::Load(ILoad* iload) {
     Mesh loaded;
-    IOResult res = IO_OK;
-    while ((res = iload->OpenChunk()) == IO_OK) {
-        switch (iload->CurChunkID()) {
+    const IOResult res = ReadChunks(*iload, [&](ChunkValueReader& in) {
+        switch (in.id()) {
         case kVertsChunk:
-            res = ReadPoints(*iload, loaded.verts);
+            ReadPoints(in, loaded.verts);
             break;
-        case kFacesChunk: {
-            size_t n = 0;
-            res = ReadCount(*iload, 20, n);
-            if (res != IO_OK)
-                break;
-            loaded.faces.resize(n);
-            for (Face& face : loaded.faces) {
-                for (DWORD& v : face.v)
-                    res = res == IO_OK ? ReadValue(*iload, v) : res;
-                res = res == IO_OK ? ReadValue(*iload, face.smGroup) : res;
-                res = res == IO_OK ? ReadValue(*iload, face.flags) : res;
-            }
+        case kFacesChunk:
+            ReadFaces(in, loaded.faces);
             break;
-        }
-        case kMapChunk: {
-            std::int32_t mp = -1;
-            res = ReadValue(*iload, mp);
-            if (res != IO_OK || mp < 0 || mp >= MAX_MESHMAPS || loaded.Map(mp).m_used) {
-                res = IO_ERROR;
-                break;
-            }
-            MeshMap& map = loaded.Map(mp);
-            map.m_used = true;
-            res = ReadPoints(*iload, map.tv);
-            size_t n = 0;
-            res = res == IO_OK ? ReadCount(*iload, 12, n) : res;
-            if (res != IO_OK)
-                break;
-            map.tf.resize(n);
-            for (TVFace& tf : map.tf) {
-                for (DWORD& t : tf.t)
-                    res = res == IO_OK ? ReadValue(*iload, t) : res;
-            }
+        case kMapChunk:
+            ReadMap(in, loaded);
             break;
-        }
-        case kNormalsChunk: {
-            MeshNormalSpec spec;
-            size_t n = 0;
-            res = ReadCount(*iload, 13, n);
-            if (res != IO_OK)
-                break;
-            spec.SetNumFaces(static_cast<int>(n));
-            for (size_t f = 0; f < n && res == IO_OK; ++f) {
-                for (int c = 0; c < 3 && res == IO_OK; ++c) {
-                    std::int32_t id = 0;
-                    res = ReadValue(*iload, id);
-                    spec.Face(static_cast<int>(f)).SetNormalID(c, id);
-                }
-                BYTE specified = 0;
-                res = res == IO_OK ? ReadValue(*iload, specified) : res;
-                spec.Face(static_cast<int>(f)).SetSpecified(specified != 0);
-            }
-            res = res == IO_OK ? ReadCount(*iload, 13, n) : res;
-            if (res != IO_OK)
-                break;
-            spec.SetNumNormals(static_cast<int>(n));
-            for (size_t i = 0; i < n && res == IO_OK; ++i) {
-                Point3& p = spec.Normal(static_cast<int>(i));
-                BYTE isExplicit = 0;
-                res = ReadValue(*iload, p.x);
-                res = res == IO_OK ? ReadValue(*iload, p.y) : res;
-                res = res == IO_OK ? ReadValue(*iload, p.z) : res;
-                res = res == IO_OK ? ReadValue(*iload, isExplicit) : res;
-                spec.SetNormalExplicit(static_cast<int>(i), isExplicit != 0);
-            }
-            loaded.m_normals = std::move(spec);
+        case kNormalsChunk:
+            loaded.m_normals = ReadNormals(in);
             break;
-        }
         default:
             break;
         }
-        if (res != IO_OK)
-            return IO_ERROR;
-        if (iload->CloseChunk() != IO_OK)
-            return IO_ERROR;
-    }
-    if (res != IO_END)
-        return IO_ERROR;
-    if (!loaded.IsValid())
+    });
+    if (res != IO_OK || !loaded.IsValid())
         return IO_ERROR;
     *this = std::move(loaded);
     return IO_OK;

@@ -1,5 +1,6 @@
 #include "host/Object.h"
 
+#include "host/ChunkValueReader.h"
 #include "host/INode.h"
 #include "host/ParamBlock2.h"
 
@@ -12,6 +13,69 @@ constexpr USHORT kPolyMapChunk = 0x0412;
 
 // Polygons larger than this are refused on load; it bounds per-face allocations.
 constexpr std::uint32_t kMaxPolygonDegree = 1u << 16;
+
+void ReadPolyVerts(ChunkValueReader& in, MNMesh& mesh) {
+    const size_t count = in.count(12);
+    for (size_t i = 0; i < count && in.ok(); ++i) {
+        Point3 p;
+        in(p.x, p.y, p.z);
+        mesh.NewVert(p);
+    }
+}
+
+// Each face: degree, smoothing group, material id, hidden flag, then per corner its vertex and
+// edge visibility.
+void ReadPolyFaces(ChunkValueReader& in, MNMesh& mesh) {
+    const size_t count = in.count(11);
+    for (size_t f = 0; f < count && in.ok(); ++f) {
+        std::uint32_t deg = 0;
+        DWORD smGroup = 0;
+        MtlID material = 0;
+        BYTE hidden = 0;
+        in(deg, smGroup, material, hidden);
+        if (!in.require(deg >= 3 && deg <= kMaxPolygonDegree &&
+                        std::uint64_t(deg) * 5 <= in.remaining()))
+            return;
+        std::vector<int> vtx(deg);
+        std::vector<bool> vis(deg);
+        for (std::uint32_t c = 0; c < deg; ++c) {
+            std::int32_t v = 0;
+            BYTE visible = 0;
+            in(v, visible);
+            vtx[c] = v;
+            vis[c] = visible != 0;
+        }
+        const int index =
+            in.ok() ? mesh.NewFace(static_cast<int>(deg), vtx.data(), smGroup, material) : -1;
+        if (!in.require(index >= 0))
+            return;
+        mesh.F(index)->visedg = vis;
+        mesh.F(index)->hidden = hidden != 0;
+    }
+}
+
+// A channel number not yet used, its vertices, then one vertex id per corner of every face.
+void ReadPolyMap(ChunkValueReader& in, MNMesh& mesh) {
+    std::int32_t mp = -1;
+    in(mp);
+    if (!in.require(mp >= 0 && mp < MAX_MESHMAPS) || !in.require(!mesh.MapSupported(mp)))
+        return;
+    const size_t count = in.count(12);
+    if (!in.ok())
+        return;
+    mesh.SetMapSupport(mp, true);
+    MNMap& map = *mesh.M(mp);
+    map.v.resize(count);
+    for (UVVert& uv : map.v)
+        in(uv.x, uv.y, uv.z);
+    for (std::vector<int>& corners : map.f) {
+        for (int& id : corners) {
+            std::int32_t v = 0;
+            in(v).require(v >= 0 && static_cast<std::size_t>(v) < count);
+            id = v;
+        }
+    }
+}
 
 } // namespace
 
@@ -248,104 +312,22 @@ IOResult PolyObject::Save(ISave* isave) {
 
 IOResult PolyObject::Load(ILoad* iload) {
     MNMesh loaded;
-    IOResult res;
-    while ((res = iload->OpenChunk()) == IO_OK) {
-        switch (iload->CurChunkID()) {
-        case kPolyVertsChunk: {
-            std::uint32_t count = 0;
-            res = ReadValue(*iload, count);
-            if (res != IO_OK || std::uint64_t(count) * 12 > iload->CurChunkRemaining()) {
-                res = IO_ERROR;
-                break;
-            }
-            for (std::uint32_t i = 0; i < count && res == IO_OK; ++i) {
-                Point3 p;
-                res = ReadValue(*iload, p.x);
-                res = res == IO_OK ? ReadValue(*iload, p.y) : res;
-                res = res == IO_OK ? ReadValue(*iload, p.z) : res;
-                loaded.NewVert(p);
-            }
+    const IOResult res = ReadChunks(*iload, [&](ChunkValueReader& in) {
+        switch (in.id()) {
+        case kPolyVertsChunk:
+            ReadPolyVerts(in, loaded);
             break;
-        }
-        case kPolyFacesChunk: {
-            std::uint32_t count = 0;
-            res = ReadValue(*iload, count);
-            if (res != IO_OK || std::uint64_t(count) * 11 > iload->CurChunkRemaining()) {
-                res = IO_ERROR;
-                break;
-            }
-            for (std::uint32_t f = 0; f < count && res == IO_OK; ++f) {
-                std::uint32_t deg = 0;
-                DWORD smGroup = 0;
-                MtlID material = 0;
-                BYTE hidden = 0;
-                res = ReadValue(*iload, deg);
-                res = res == IO_OK ? ReadValue(*iload, smGroup) : res;
-                res = res == IO_OK ? ReadValue(*iload, material) : res;
-                res = res == IO_OK ? ReadValue(*iload, hidden) : res;
-                if (res != IO_OK || deg < 3 || deg > kMaxPolygonDegree ||
-                    std::uint64_t(deg) * 5 > iload->CurChunkRemaining()) {
-                    res = IO_ERROR;
-                    break;
-                }
-                std::vector<int> vtx(deg);
-                std::vector<bool> vis(deg);
-                for (std::uint32_t c = 0; c < deg && res == IO_OK; ++c) {
-                    std::int32_t v = 0;
-                    BYTE visible = 0;
-                    res = ReadValue(*iload, v);
-                    res = res == IO_OK ? ReadValue(*iload, visible) : res;
-                    vtx[c] = v;
-                    vis[c] = visible != 0;
-                }
-                int index = res == IO_OK ? loaded.NewFace(static_cast<int>(deg), vtx.data(),
-                                                          smGroup, material)
-                                         : -1;
-                if (index < 0) {
-                    res = IO_ERROR;
-                    break;
-                }
-                loaded.F(index)->visedg = vis;
-                loaded.F(index)->hidden = hidden != 0;
-            }
+        case kPolyFacesChunk:
+            ReadPolyFaces(in, loaded);
             break;
-        }
-        case kPolyMapChunk: {
-            std::int32_t mp = -1;
-            std::uint32_t count = 0;
-            res = ReadValue(*iload, mp);
-            res = res == IO_OK ? ReadValue(*iload, count) : res;
-            if (res != IO_OK || mp < 0 || mp >= MAX_MESHMAPS || loaded.MapSupported(mp) ||
-                std::uint64_t(count) * 12 > iload->CurChunkRemaining()) {
-                res = IO_ERROR;
-                break;
-            }
-            loaded.SetMapSupport(mp, true);
-            MNMap& map = *loaded.M(mp);
-            map.v.resize(count);
-            for (UVVert& uv : map.v) {
-                res = res == IO_OK ? ReadValue(*iload, uv.x) : res;
-                res = res == IO_OK ? ReadValue(*iload, uv.y) : res;
-                res = res == IO_OK ? ReadValue(*iload, uv.z) : res;
-            }
-            for (std::vector<int>& corners : map.f) {
-                for (int& id : corners) {
-                    std::int32_t v = 0;
-                    res = res == IO_OK ? ReadValue(*iload, v) : res;
-                    if (res == IO_OK && (v < 0 || static_cast<std::uint32_t>(v) >= count))
-                        res = IO_ERROR;
-                    id = v;
-                }
-            }
+        case kPolyMapChunk:
+            ReadPolyMap(in, loaded);
             break;
-        }
         default:
             break;
         }
-        if (res != IO_OK || iload->CloseChunk() != IO_OK)
-            return IO_ERROR;
-    }
-    if (res != IO_END)
+    });
+    if (res != IO_OK)
         return IO_ERROR;
     mm = std::move(loaded);
     return IO_OK;

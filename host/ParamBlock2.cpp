@@ -1,5 +1,6 @@
 #include "host/ParamBlock2.h"
 
+#include "host/ChunkValueReader.h"
 #include "host/ClassDesc2.h"
 #include "host/Control.h"
 #include "host/INode.h"
@@ -613,84 +614,73 @@ IOResult IParamBlock2::Save(ISave* isave) {
     return res;
 }
 
+ParamBlockDesc2* IParamBlock2::ReadHeader(ChunkValueReader& in) {
+    std::uint32_t sclass = 0, a = 0, b = 0;
+    BlockID blockId = 0;
+    if (!in(sclass, a, b, blockId).ok())
+        return nullptr;
+    ClassDesc* cd = GetCOREInterface()->GetClassDirectory().Find(sclass, Class_ID(a, b));
+    auto* cd2 = dynamic_cast<ClassDesc2*>(cd);
+    return cd2 ? cd2->GetParamBlockDescByID(blockId) : nullptr;
+}
+
+void IParamBlock2::ReadParam(ChunkValueReader& in, std::vector<Slot>& slots) {
+    ParamID id = -1;
+    std::int32_t type = 0;
+    std::uint32_t count = 0;
+    in(id, type, count);
+    auto it = std::find_if(slots.begin(), slots.end(), [&](const Slot& s) { return s.id == id; });
+    // A parameter the description no longer has, or whose type changed, is an error: node
+    // entries are references counted by position and would shift.
+    if (!in.require(it != slots.end() && it->type == type &&
+                    ((it->type & TYPE_TAB) || count == 1) && count <= in.remaining()))
+        return;
+    const auto base = static_cast<ParamType2>(type & ~TYPE_TAB);
+    std::vector<Entry> entries(count);
+    for (Entry& entry : entries)
+        ReadEntry(in, base, entry);
+    it->entries = std::move(entries);
+}
+
+// Numbers come with their keys (time, value) in strictly increasing time; strings as written;
+// nodes are references restored elsewhere and leave one placeholder byte.
+void IParamBlock2::ReadEntry(ChunkValueReader& in, ParamType2 base, Entry& entry) {
+    if (IsNumeric(base)) {
+        std::uint32_t keys = 0;
+        in(entry.number, keys);
+        in.require(std::uint64_t(keys) * 12 <= in.remaining());
+        for (std::uint32_t k = 0; k < keys && in.ok(); ++k) {
+            std::int32_t time = 0;
+            double value = 0.0;
+            in(time, value).require(entry.keys.empty() || entry.keys.back().time < time);
+            entry.keys.push_back(Key{time, Normalise(base, value)});
+        }
+        entry.number = Normalise(base, entry.number);
+    } else if (base == TYPE_STRING) {
+        in.string(entry.text);
+    } else {
+        BYTE placeholder = 0;
+        in(placeholder);
+    }
+}
+
 IOResult IParamBlock2::Load(ILoad* iload) {
-    IOResult res;
-    ParamBlockDesc2* desc = m_desc;
     std::vector<Slot> slots;
     bool haveHeader = false;
-    while ((res = iload->OpenChunk()) == IO_OK) {
-        if (iload->CurChunkID() == kHeaderChunk) {
-            std::uint32_t sclass = 0, a = 0, b = 0;
-            BlockID blockId = 0;
-            res = ReadValue(*iload, sclass);
-            res = res == IO_OK ? ReadValue(*iload, a) : res;
-            res = res == IO_OK ? ReadValue(*iload, b) : res;
-            res = res == IO_OK ? ReadValue(*iload, blockId) : res;
-            if (res == IO_OK) {
-                ClassDesc* cd =
-                    GetCOREInterface()->GetClassDirectory().Find(sclass, Class_ID(a, b));
-                auto* cd2 = dynamic_cast<ClassDesc2*>(cd);
-                desc = cd2 ? cd2->GetParamBlockDescByID(blockId) : nullptr;
-                if (!desc)
-                    res = IO_ERROR;
-                else {
-                    m_desc = desc;
-                    InitFromDesc();
-                    slots = m_slots;
-                    haveHeader = true;
-                }
-            }
-        } else if (iload->CurChunkID() == kParamChunk && haveHeader) {
-            ParamID id = -1;
-            std::int32_t type = 0;
-            std::uint32_t count = 0;
-            res = ReadValue(*iload, id);
-            res = res == IO_OK ? ReadValue(*iload, type) : res;
-            res = res == IO_OK ? ReadValue(*iload, count) : res;
-            auto it =
-                std::find_if(slots.begin(), slots.end(), [&](const Slot& s) { return s.id == id; });
-            // A parameter the description no longer has, or whose type changed, is an error:
-            // node entries are references counted by position and would shift.
-            if (res != IO_OK || it == slots.end() || it->type != type ||
-                (!(it->type & TYPE_TAB) && count != 1) || count > iload->CurChunkRemaining()) {
-                res = IO_ERROR;
-            } else {
-                auto base = static_cast<ParamType2>(type & ~TYPE_TAB);
-                std::vector<Entry> entries(count);
-                for (Entry& entry : entries) {
-                    if (res != IO_OK)
-                        break;
-                    if (IsNumeric(base)) {
-                        std::uint32_t keys = 0;
-                        res = ReadValue(*iload, entry.number);
-                        res = res == IO_OK ? ReadValue(*iload, keys) : res;
-                        if (res == IO_OK && std::uint64_t(keys) * 12 > iload->CurChunkRemaining())
-                            res = IO_ERROR;
-                        for (std::uint32_t k = 0; k < keys && res == IO_OK; ++k) {
-                            std::int32_t time = 0;
-                            double value = 0.0;
-                            res = ReadValue(*iload, time);
-                            res = res == IO_OK ? ReadValue(*iload, value) : res;
-                            if (res == IO_OK && !entry.keys.empty() &&
-                                entry.keys.back().time >= time)
-                                res = IO_ERROR;
-                            entry.keys.push_back(Key{time, Normalise(base, value)});
-                        }
-                        entry.number = Normalise(base, entry.number);
-                    } else if (base == TYPE_STRING) {
-                        res = iload->ReadWString(entry.text);
-                    } else {
-                        BYTE placeholder = 0;
-                        res = ReadValue(*iload, placeholder);
-                    }
-                }
-                it->entries = std::move(entries);
-            }
+    const IOResult res = ReadChunks(*iload, [&](ChunkValueReader& in) {
+        if (in.id() == kHeaderChunk) {
+            ParamBlockDesc2* desc = ReadHeader(in);
+            if (!in.require(desc != nullptr))
+                return;
+            m_desc = desc;
+            InitFromDesc();
+            slots = m_slots;
+            haveHeader = true;
+        } else if (in.id() == kParamChunk && haveHeader) {
+            ReadParam(in, slots);
         }
-        if (res != IO_OK || iload->CloseChunk() != IO_OK)
-            return IO_ERROR;
-    }
-    if (res != IO_END || !haveHeader)
+    });
+    if (res != IO_OK || !haveHeader)
         return IO_ERROR;
     m_slots = std::move(slots);
     return IO_OK;

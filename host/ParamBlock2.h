@@ -201,6 +201,8 @@ private:
 /// Reads and writes by id check the id and the type: an unknown id or a mismatched type reads as
 /// zero / null and makes SetValue answer FALSE. A table index outside 0..Count-1 throws
 /// std::out_of_range with Tab<T>'s message.
+class ChunkValueReader;
+
 class IParamBlock2 : public ReferenceTarget {
 public:
     /// A block with the description's defaults (tables empty).
@@ -306,6 +308,11 @@ private:
     };
 
     void InitFromDesc();
+    /// The description named by a header chunk; null when no loaded class has it.
+    static ParamBlockDesc2* ReadHeader(ChunkValueReader& in);
+    /// Reads one parameter chunk into the matching slot; fails for unknown or retyped ids.
+    static void ReadParam(ChunkValueReader& in, std::vector<Slot>& slots);
+    static void ReadEntry(ChunkValueReader& in, ParamType2 base, Entry& entry);
     Slot* FindSlot(ParamID id);
     Entry* FindEntry(ParamID id, int tabIndex, ParamType2 wanted, Slot** slotOut = nullptr);
     double Evaluate(const Entry& entry, TimeValue t, Interval& valid) const;

@@ -83,6 +83,16 @@ constexpr FloatDefault kFloatDefaults[] = {
     {ObjectKey::StartImpulseFactor, 1.0f},
 };
 
+// Gives a convex hull the face data with which Bullet clips two overlapping hulls against each
+// other: a resting box then gets its whole face of contact points in the step its contact is
+// new, instead of one point per step. Every frame's contacts are new, so without it a brick
+// stands on a single corner at the start of each frame. Computed once per shape.
+void PrepareContactFaces(btCollisionShape* shape) {
+    auto* hull = dynamic_cast<btPolyhedralConvexShape*>(shape);
+    if (hull != nullptr && hull->getConvexPolyhedron() == nullptr)
+        hull->initializePolyhedralFeatures();
+}
+
 QX_BT_Body_State StateFromBody(const QX_BT_Body& body, const glm::mat4& placementInverse) {
     QX_BT_Body_State state;
     state.transform = placementInverse * FromBulletTransform(body.getWorldTransform());
@@ -268,6 +278,7 @@ void QX_BT_MeshController::applyFrame(float x, bool relax, float scale) {
                 btCollisionShape* child = shape->getChildShape(i);
                 changed = changed || child->getMargin() != margin;
                 SetShapeMargin(child, margin);
+                PrepareContactFaces(child);
             }
             // The compound's own box is made of its children's boxes.
             if (changed)

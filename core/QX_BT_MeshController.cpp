@@ -10,10 +10,12 @@ namespace Quarix {
 namespace {
 
 /// Lever (simulation units) of Bullet's rolling friction per unit of "Friction". Bullet limits a
-/// contact's rolling torque to rolling friction x normal impulse, so the coefficient acts as a
-/// lever arm in scene units. Used at full friction (about 0.8 units) it lets every contact of a
-/// box hold torques far beyond what its faces could, and stacked boxes and brick walls topple by
-/// themselves; a centimetre-scale lever keeps spheres from rolling forever and walls standing.
+/// contact's rolling torque to rolling friction x normal impulse (and the impulse itself to the
+/// coefficient), so the coefficient acts as a lever arm in simulation units. Used at full
+/// friction (about 0.8 m in a world that simulates in metres) it lets every contact of a box hold
+/// torques far beyond what its faces could, and stacked boxes and brick walls topple by
+/// themselves; a one-centimetre lever lets a rolled ball stop after about a metre and walls
+/// stand (stacking benchmark).
 constexpr float kRollingFrictionLever = 0.01f;
 /// Scale of the start impulse: "Start Impulse Factor" 1 turns one frame of node travel into a
 /// velocity of 50 units per second per unit of travel.

@@ -101,6 +101,23 @@ struct BulletWorld {
     }
 };
 
+/// The static ground plane: normal = vector key 7 (not scaled), origin = vector key 6 x scale.
+void BuildGround(BulletWorld& bw, const QX_BT_World& settings, float scale) {
+    const QX_BT_Vector4 normal = settings.vectorSettings.get(WorldKey::GroundNormal);
+    const QX_BT_Vector4 origin = settings.vectorSettings.get(WorldKey::GroundOrigin);
+    bw.groundShape =
+        std::make_unique<btStaticPlaneShape>(btVector3(normal[0], normal[1], normal[2]), 0.0f);
+    btTransform start;
+    start.setIdentity();
+    start.setOrigin(btVector3(origin[0], origin[1], origin[2]) * scale);
+    bw.groundMotion = std::make_unique<btDefaultMotionState>(start);
+    btVector3 inertia(0, 0, 0);
+    bw.groundShape->calculateLocalInertia(0.0f, inertia);
+    btRigidBody::btRigidBodyConstructionInfo info(0.0f, bw.groundMotion.get(), bw.groundShape.get(),
+                                                  inertia);
+    bw.ground = std::make_unique<btRigidBody>(info);
+}
+
 void PlaceKinematicBodies(btDiscreteDynamicsWorld& world, float t, float scale) {
     btCollisionObjectArray& objects = world.getCollisionObjectArray();
     for (int i = 0; i < objects.size(); ++i) {
@@ -165,6 +182,207 @@ void AccumulateContactImpulses(btCollisionDispatcher& dispatcher) {
         }
     }
 }
+
+// --- one SimulateFrame call
+// -----------------------------------------------------------------------
+
+/// A fresh Bullet world for one call: collision set-up, the kept solver, gravity and, when the
+/// world has one, the ground plane (not yet added; every frame adds it).
+std::unique_ptr<BulletWorld> BuildBulletWorld(const QX_BT_World& settings,
+                                              btSequentialImpulseConstraintSolver& solver,
+                                              float scale) {
+    auto bw = std::make_unique<BulletWorld>();
+    bw->configuration = std::make_unique<btDefaultCollisionConfiguration>();
+    if (settings.convexMultipointIterations > 0) {
+        bw->configuration->setConvexConvexMultipointIterations(
+            settings.convexMultipointIterations, settings.convexMultipointMinimumPoints);
+    }
+    bw->dispatcher = std::make_unique<btCollisionDispatcher>(bw->configuration.get());
+    bw->broadphase = std::make_unique<btDbvtBroadphase>();
+    solver.reset();
+    bw->world = std::make_unique<btDiscreteDynamicsWorld>(
+        bw->dispatcher.get(), bw->broadphase.get(), &solver, bw->configuration.get());
+    ConfigureSolver(bw->world->getSolverInfo());
+
+    const QX_BT_Vector4 direction = settings.vectorSettings.get(WorldKey::GravityDirection);
+    const float gravity = settings.floatSettings.get(WorldKey::Gravity);
+    bw->world->setGravity(btVector3(direction[0], direction[1], direction[2]) * (gravity * scale));
+    if (settings.intSettings.get(WorldKey::GroundPlane) != 0)
+        BuildGround(*bw, settings, scale);
+    return bw;
+}
+
+/// The frame passes of one SimulateFrame call over one Bullet world. run() calls the phases of
+/// a frame in the order they happen; each phase is one member function.
+class FramePass {
+public:
+    FramePass(BulletWorld& bw, const std::vector<QX_BT_MeshController*>& objects,
+              QX_BT_World_API_Interface* api, float scale, bool relax, int subSteps, float dt,
+              float forceStrength)
+        : bw_(bw), world_(*bw.world), objects_(objects), api_(api), scale_(scale), relax_(relax),
+          subSteps_(subSteps), dt_(dt), forceStrength_(forceStrength) {}
+
+    /// Simulates frame `cur` once. `mayReplace` false skips the demolition and activation
+    /// tests. True when a body was replaced: the frame must then be simulated again.
+    bool run(float cur, float step, bool mayReplace) {
+        if (bw_.ground)
+            world_.addRigidBody(bw_.ground.get());
+        putBodiesInRecordedState(cur);
+        const std::vector<QX_BT_Body*> bodies = collectBodies(cur);
+        applyForces(bodies, cur);
+        for (QX_BT_Body* body : bodies)
+            world_.addRigidBody(body);
+        stepSubSteps(cur, step);
+        PlaceKinematicBodies(world_, cur + step, scale_);
+        takeBackFieldVelocities();
+        const bool demolished = testDemolitions(cur, mayReplace);
+        const bool activated = testActivations(cur, mayReplace);
+        HoldDeadBodies(world_);
+        clearFrameScratch();
+        emptyWorld();
+        const bool changed = demolished || activated;
+        recordResults(cur, step, changed);
+        return changed;
+    }
+
+private:
+    // Objects that have recorded nothing yet record their start first; then every alive body
+    // takes its recorded (or relaxed) state and the object's material.
+    void putBodiesInRecordedState(float cur) {
+        for (QX_BT_MeshController* object : objects_) {
+            if (object->meshHistory.empty() && !relax_)
+                object->recordFrame(cur, false, true, scale_);
+            object->applyFrame(cur, relax_, scale_);
+        }
+    }
+
+    std::vector<QX_BT_Body*> collectBodies(float cur) {
+        std::vector<QX_BT_Body*> collected;
+        for (QX_BT_MeshController* object : objects_) {
+            std::vector<QX_BT_Body*> alive = object->collectActiveBodies(cur);
+            object->updateContinuity(alive, cur, scale_);
+            collected.insert(collected.end(), alive.begin(), alive.end());
+        }
+        return collected;
+    }
+
+    // Field forces act for this frame only (taken back after the steps); blasts stay in the
+    // velocity. The blast spin is added twice on purpose, after the field force and again after
+    // the blast force: that doubled spin is what blasts in existing scenes were set up with.
+    void applyForces(const std::vector<QX_BT_Body*>& bodies, float cur) {
+        int forceIndex = 0;
+        for (QX_BT_Body* body : bodies) {
+            if (body->getCollisionFlags() &
+                (btCollisionObject::CF_STATIC_OBJECT | btCollisionObject::CF_KINEMATIC_OBJECT))
+                continue;
+            if (cur == 0.0f)
+                body->activate(true);
+            if (api_ == nullptr)
+                continue;
+            glm::vec3 field(0.0f), blast(0.0f), spin(0.0f);
+            const glm::vec3 origin = ToGlm(body->getWorldTransform().getOrigin()) / scale_;
+            api_->ComputeForces(cur, origin, forceIndex, field, blast, spin);
+            body->forceVelocity = field * forceStrength_;
+            body->setLinearVelocity(body->getLinearVelocity() + ToBt(field * forceStrength_));
+            body->setAngularVelocity(body->getAngularVelocity() + ToBt(spin));
+            body->setLinearVelocity(body->getLinearVelocity() + ToBt(blast * forceStrength_));
+            body->setAngularVelocity(body->getAngularVelocity() + ToBt(spin));
+        }
+    }
+
+    // One Bullet step per sub-step; Kinematic bodies are first placed where their nodes are at
+    // the end of the sub-step.
+    void stepSubSteps(float cur, float step) {
+        const float sub = step / float(subSteps_);
+        for (int i = 1; i <= subSteps_; ++i) {
+            PlaceKinematicBodies(world_, cur + float(i) * sub, scale_);
+            HoldDeadBodies(world_);
+            world_.stepSimulation(dt_, 0, dt_);
+            AccumulateContactImpulses(*bw_.dispatcher);
+        }
+    }
+
+    void takeBackFieldVelocities() {
+        btCollisionObjectArray& inWorld = world_.getCollisionObjectArray();
+        for (int i = 0; i < inWorld.size(); ++i) {
+            if (QX_BT_Body* body = AsBody(inWorld[i])) {
+                body->setLinearVelocity(body->getLinearVelocity() - ToBt(body->forceVelocity));
+                body->forceVelocity = glm::vec3(0.0f);
+            }
+        }
+    }
+
+    // Every Dynamic body is tested, even after one was replaced.
+    bool testDemolitions(float cur, bool mayReplace) {
+        btCollisionObjectArray& inWorld = world_.getCollisionObjectArray();
+        bool demolished = false;
+        for (int i = 0; mayReplace && i < inWorld.size(); ++i) {
+            QX_BT_Body* body = AsBody(inWorld[i]);
+            if (body && body->state == Dynamic && body->owner &&
+                body->owner->testDemolition(*body, cur, relax_, scale_))
+                demolished = true;
+        }
+        return demolished;
+    }
+
+    // Every Kinematic and Dead body is tested against the support boxes of this frame.
+    bool testActivations(float cur, bool mayReplace) {
+        const std::vector<QX_BT_Box> boxes =
+            api_ ? api_->GetSupportBoxes(scale_) : std::vector<QX_BT_Box>{};
+        btCollisionObjectArray& inWorld = world_.getCollisionObjectArray();
+        bool activated = false;
+        for (int i = 0; mayReplace && i < inWorld.size(); ++i) {
+            QX_BT_Body* body = AsBody(inWorld[i]);
+            if (body && body->owner && (body->state == Kinematic || body->state == Dead) &&
+                body->owner->testActivation(*body, boxes, cur, relax_, scale_))
+                activated = true;
+        }
+        return activated;
+    }
+
+    // Contact sums cover one frame; every body in the world grows one frame older.
+    void clearFrameScratch() {
+        btCollisionObjectArray& inWorld = world_.getCollisionObjectArray();
+        for (int i = 0; i < inWorld.size(); ++i) {
+            if (QX_BT_Body* body = AsBody(inWorld[i])) {
+                body->impulseSum = 0.0f;
+                body->impactPoint = glm::vec3(0.0f);
+            }
+        }
+        for (int i = 0; i < inWorld.size(); ++i) {
+            if (QX_BT_Body* body = AsBody(inWorld[i]))
+                body->age += 1;
+        }
+    }
+
+    void emptyWorld() {
+        ReleaseAllPairs(world_, *bw_.dispatcher);
+        btCollisionObjectArray& inWorld = world_.getCollisionObjectArray();
+        for (int i = inWorld.size() - 1; i >= 0; --i)
+            world_.removeCollisionObject(inWorld[i]);
+    }
+
+    // After a replacement only the new bodies are recorded, at the frame's start, and the frame
+    // runs again from there; otherwise every body is recorded at the frame's end.
+    void recordResults(float cur, float step, bool changed) {
+        for (QX_BT_MeshController* object : objects_) {
+            if (relax_)
+                object->recordRelaxed(cur, scale_);
+            else
+                object->recordFrame(changed ? cur : cur + step, changed, false, scale_);
+        }
+    }
+
+    BulletWorld& bw_;
+    btDiscreteDynamicsWorld& world_;
+    const std::vector<QX_BT_MeshController*>& objects_;
+    QX_BT_World_API_Interface* api_;
+    float scale_;
+    bool relax_;
+    int subSteps_;
+    float dt_;
+    float forceStrength_;
+};
 
 // --- byte blocks ---------------------------------------------------------------------------------
 
@@ -292,151 +510,24 @@ void QX_BT_World::SimulateFrame(const std::vector<QX_BT_MeshController*>& listed
     const float last = to - startFrame;
     const float scale = floatSettings.get(WorldKey::ScaleFactor);
 
+    // Rewind (to the very start when anything changed) and bring every object up to date.
     const bool restart = HasChanges(objects);
     for (QX_BT_MeshController* object : objects) {
         object->rewindTo(restart ? -kLifeUnbounded : first, false);
         object->prepare(first, scale);
     }
 
-    auto owned = std::make_unique<BulletWorld>();
-    BulletWorld& bw = *owned;
-    bw.configuration = std::make_unique<btDefaultCollisionConfiguration>();
-    if (convexMultipointIterations > 0) {
-        bw.configuration->setConvexConvexMultipointIterations(convexMultipointIterations,
-                                                              convexMultipointMinimumPoints);
-    }
-    bw.dispatcher = std::make_unique<btCollisionDispatcher>(bw.configuration.get());
-    bw.broadphase = std::make_unique<btDbvtBroadphase>();
-    solver_->reset();
-    bw.world = std::make_unique<btDiscreteDynamicsWorld>(bw.dispatcher.get(), bw.broadphase.get(),
-                                                         solver_.get(), bw.configuration.get());
-    btDiscreteDynamicsWorld& world = *bw.world;
-    ConfigureSolver(world.getSolverInfo());
-
-    const QX_BT_Vector4 direction = vectorSettings.get(WorldKey::GravityDirection);
-    const float gravity = floatSettings.get(WorldKey::Gravity);
-    world.setGravity(btVector3(direction[0], direction[1], direction[2]) * (gravity * scale));
-
-    if (intSettings.get(WorldKey::GroundPlane) != 0) {
-        const QX_BT_Vector4 normal = vectorSettings.get(WorldKey::GroundNormal);
-        const QX_BT_Vector4 origin = vectorSettings.get(WorldKey::GroundOrigin);
-        bw.groundShape =
-            std::make_unique<btStaticPlaneShape>(btVector3(normal[0], normal[1], normal[2]), 0.0f);
-        btTransform start;
-        start.setIdentity();
-        start.setOrigin(btVector3(origin[0], origin[1], origin[2]) * scale);
-        bw.groundMotion = std::make_unique<btDefaultMotionState>(start);
-        btVector3 inertia(0, 0, 0);
-        bw.groundShape->calculateLocalInertia(0.0f, inertia);
-        btRigidBody::btRigidBodyConstructionInfo info(0.0f, bw.groundMotion.get(),
-                                                      bw.groundShape.get(), inertia);
-        bw.ground = std::make_unique<btRigidBody>(info);
-    }
-
+    std::unique_ptr<BulletWorld> bw = BuildBulletWorld(*this, *solver_, scale);
     const int n = std::max(1, int(intSettings.get(WorldKey::SubSteps)));
     const float dt = float((1.0 / (double(n) * kFramesPerSimulatedSecond)) *
                            double(floatSettings.get(WorldKey::DeltaTime)));
-    const bool canStep = std::isfinite(step) && step > 0.0f;
-
-    if (canStep && last > first) {
-        const float sub = step / float(n);
+    if (std::isfinite(step) && step > 0.0f && last > first) {
+        FramePass pass(*bw, objects, api, scale, relax, n, dt,
+                       floatSettings.get(WorldKey::ForcesStrength) * scale);
         float cur = first;
         int repeats = 0;
         while (last > cur) {
-            if (bw.ground)
-                world.addRigidBody(bw.ground.get());
-            for (QX_BT_MeshController* object : objects) {
-                if (object->meshHistory.empty() && !relax)
-                    object->recordFrame(cur, false, true, scale);
-                object->applyFrame(cur, relax, scale);
-            }
-            std::vector<QX_BT_Body*> collected;
-            for (QX_BT_MeshController* object : objects) {
-                std::vector<QX_BT_Body*> alive = object->collectActiveBodies(cur);
-                object->updateContinuity(alive, cur, scale);
-                collected.insert(collected.end(), alive.begin(), alive.end());
-            }
-
-            // Forces: field forces act for this frame only, blasts stay in the velocity.
-            const float strength = floatSettings.get(WorldKey::ForcesStrength) * scale;
-            int forceIndex = 0;
-            for (QX_BT_Body* body : collected) {
-                if (body->getCollisionFlags() &
-                    (btCollisionObject::CF_STATIC_OBJECT | btCollisionObject::CF_KINEMATIC_OBJECT))
-                    continue;
-                if (cur == 0.0f)
-                    body->activate(true);
-                if (api == nullptr)
-                    continue;
-                glm::vec3 field(0.0f), blast(0.0f), spin(0.0f);
-                const glm::vec3 origin = ToGlm(body->getWorldTransform().getOrigin()) / scale;
-                api->ComputeForces(cur, origin, forceIndex, field, blast, spin);
-                body->forceVelocity = field * strength;
-                body->setLinearVelocity(body->getLinearVelocity() + ToBt(field * strength));
-                body->setAngularVelocity(body->getAngularVelocity() + ToBt(spin));
-                body->setLinearVelocity(body->getLinearVelocity() + ToBt(blast * strength));
-                body->setAngularVelocity(body->getAngularVelocity() + ToBt(spin));
-            }
-            for (QX_BT_Body* body : collected)
-                world.addRigidBody(body);
-
-            for (int i = 1; i <= n; ++i) {
-                const float t = cur + float(i) * sub;
-                PlaceKinematicBodies(world, t, scale);
-                HoldDeadBodies(world);
-                world.stepSimulation(dt, 0, dt);
-                AccumulateContactImpulses(*bw.dispatcher);
-            }
-
-            PlaceKinematicBodies(world, cur + step, scale);
-            btCollisionObjectArray& inWorld = world.getCollisionObjectArray();
-            for (int i = 0; i < inWorld.size(); ++i) {
-                if (QX_BT_Body* body = AsBody(inWorld[i])) {
-                    body->setLinearVelocity(body->getLinearVelocity() - ToBt(body->forceVelocity));
-                    body->forceVelocity = glm::vec3(0.0f);
-                }
-            }
-            const bool mayReplace = repeats < kMaxFrameRepeats;
-            bool demolished = false;
-            for (int i = 0; mayReplace && i < inWorld.size(); ++i) {
-                QX_BT_Body* body = AsBody(inWorld[i]);
-                if (body && body->state == Dynamic && body->owner &&
-                    body->owner->testDemolition(*body, cur, relax, scale))
-                    demolished = true;
-            }
-            bool activated = false;
-            const std::vector<QX_BT_Box> boxes =
-                api ? api->GetSupportBoxes(scale) : std::vector<QX_BT_Box>{};
-            for (int i = 0; mayReplace && i < inWorld.size(); ++i) {
-                QX_BT_Body* body = AsBody(inWorld[i]);
-                if (body && body->owner && (body->state == Kinematic || body->state == Dead) &&
-                    body->owner->testActivation(*body, boxes, cur, relax, scale))
-                    activated = true;
-            }
-            const bool changed = demolished || activated;
-            HoldDeadBodies(world);
-
-            for (int i = 0; i < inWorld.size(); ++i) {
-                if (QX_BT_Body* body = AsBody(inWorld[i])) {
-                    body->impulseSum = 0.0f;
-                    body->impactPoint = glm::vec3(0.0f);
-                }
-            }
-            for (int i = 0; i < inWorld.size(); ++i) {
-                if (QX_BT_Body* body = AsBody(inWorld[i]))
-                    body->age += 1;
-            }
-            ReleaseAllPairs(world, *bw.dispatcher);
-            for (int i = inWorld.size() - 1; i >= 0; --i)
-                world.removeCollisionObject(inWorld[i]);
-
-            for (QX_BT_MeshController* object : objects) {
-                if (relax)
-                    object->recordRelaxed(cur, scale);
-                else
-                    object->recordFrame(changed ? cur : cur + step, changed, false, scale);
-            }
-            if (changed) {
+            if (pass.run(cur, step, repeats < kMaxFrameRepeats)) {
                 ++repeats;
             } else {
                 cur += step;
@@ -444,8 +535,8 @@ void QX_BT_World::SimulateFrame(const std::vector<QX_BT_MeshController*>& listed
             }
         }
     }
+    bw.reset();
 
-    owned.reset();
     for (QX_BT_MeshController* object : objects) {
         object->intSettings.clearChanged();
         object->floatSettings.clearChanged();

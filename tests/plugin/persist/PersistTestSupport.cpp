@@ -172,6 +172,8 @@ SimulatedObject::SimulatedObject(int frames) {
     if (frames > cut) {
         QX_BT_Body& first = *core().bodies.front();
         core().demolishBody(DemolitionKind::Fragments, first, float(cut), false, 1.0f, 2, 0, false);
+        // As the world does after a demolition: the frame is recorded again with the new bodies.
+        core().recordFrame(float(cut), true, false, 1.0f);
         Fixtures::SimulateFrames(world, {&core()}, cut, frames);
     }
 }

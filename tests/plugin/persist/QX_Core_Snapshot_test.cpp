@@ -158,6 +158,8 @@ TEST(CoreSnapshotRead, DamagedFieldsAreRefusedNamingSectionAndOffset) {
         {"history count past the end", "history count", 0, 0x7fffffff, "mesh history"},
         {"mesh corner past its vertices", "simulation corner 0", 0, 100000, "simulation mesh"},
         {"map channel 150", "simulation channel number", 0, 150, "simulation mesh"},
+        {"layout cutting a face in two", "history count", 16, 5, "mesh history"},
+        {"layout cutting away used vertices", "history count", 12, 1, "mesh history"},
         {"NaN start transform", "start transform", 20, Bits(kNaN), "start transform"},
         {"shape face out of range", "shape 1 face 0", 0, 5000, "shape 1"},
         {"group child out of range", "group 1 child 0", 0, 17, "group 1"},
@@ -181,6 +183,19 @@ TEST(CoreSnapshotRead, DamagedFieldsAreRefusedNamingSectionAndOffset) {
         EXPECT_NE(error.find("byte offset"), std::string::npos) << error;
         EXPECT_TRUE(fresh.untouched());
     }
+
+    // The last history entry made as small as the first: consistent on its own, but the
+    // fragments born at frame 4 would outlive a rewind to it and move vertices cut away.
+    std::vector<uint8_t> blob = hand.bytes;
+    const size_t entries = hand.at.at("history count") + 4;
+    const size_t entryBytes = 4 + 4 + 24; // frame, length, layout with one channel
+    const size_t last = scene.core().meshHistory.size() - 1;
+    std::memcpy(blob.data() + entries + last * entryBytes + 8, blob.data() + entries + 8, 24);
+    FreshCore fresh;
+    std::string error;
+    EXPECT_FALSE(ReadCoreSnapshot(blob, fresh.core, &error));
+    EXPECT_NE(error.find("body 2"), std::string::npos) << error;
+    EXPECT_TRUE(fresh.untouched());
 }
 
 TEST(CoreSnapshotRead, BytesAfterTheLastSectionAreIgnored) {

@@ -386,6 +386,8 @@ bool ReadBodies(QX_Byte_Reader& in, Snapshot& s) {
         return false;
     s.stored.records.resize(count);
     const size_t groups = s.stored.groups.size();
+    // Every body owns its group: rewinding deletes a destroyed body's group with it.
+    std::vector<int32_t> owner(groups, -1);
     for (size_t b = 0; b < count; ++b) {
         in.section("body " + std::to_string(b));
         QX_BT_Body_Data& r = s.stored.records[b];
@@ -395,6 +397,12 @@ bool ReadBodies(QX_Byte_Reader& in, Snapshot& s) {
             return in.fail("group index " + std::to_string(r.shapeIndex) + " is outside the " +
                            std::to_string(groups) + " groups");
         }
+        if (r.shapeIndex >= 0 && owner[size_t(r.shapeIndex)] >= 0) {
+            return in.fail("group " + std::to_string(r.shapeIndex) + " is already body " +
+                           std::to_string(owner[size_t(r.shapeIndex)]) + "'s");
+        }
+        if (r.shapeIndex >= 0)
+            owner[size_t(r.shapeIndex)] = int32_t(b);
         if (r.parentIndex < -1 || r.parentIndex >= int64_t(count)) {
             return in.fail("parent index " + std::to_string(r.parentIndex) + " is outside the " +
                            std::to_string(count) + " bodies");

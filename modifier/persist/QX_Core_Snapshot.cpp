@@ -552,10 +552,13 @@ bool CheckBodiesFitLayouts(QX_Byte_Reader& in, const Snapshot& s) {
         smallestFrom[--i] = smallest;
     }
     const auto base = Kept(mesh, s.baseLayout);
+    std::vector<bool> owned(shapeNeeds.size(), false);
     for (size_t b = 0; b < s.stored.records.size(); ++b) {
         const QX_BT_Body_Data& r = s.stored.records[b];
         if (r.shapeIndex < 0)
             continue;
+        for (int32_t shape : s.stored.groups[size_t(r.shapeIndex)])
+            owned[size_t(shape)] = true;
         std::pair<size_t, size_t> need{0, 0};
         for (int32_t shape : s.stored.groups[size_t(r.shapeIndex)]) {
             need.first = std::max(need.first, shapeNeeds[size_t(shape)].first);
@@ -578,6 +581,18 @@ bool CheckBodiesFitLayouts(QX_Byte_Reader& in, const Snapshot& s) {
         if (need.first > room.first || need.second > room.second) {
             in.section("body " + std::to_string(b));
             return in.fail("its faces reach past a mesh layout it can be rewound to");
+        }
+    }
+    // Shapes of no body are never removed by rewinding: they must fit the smallest layout.
+    const std::pair<size_t, size_t> least =
+        frames.empty() ? base
+                       : std::pair{std::min(base.first, smallestFrom[0].first),
+                                   std::min(base.second, smallestFrom[0].second)};
+    for (size_t shape = 0; shape < shapeNeeds.size(); ++shape) {
+        if (!owned[shape] &&
+            (shapeNeeds[shape].first > least.first || shapeNeeds[shape].second > least.second)) {
+            in.section("shape " + std::to_string(shape));
+            return in.fail("no body uses it and its faces reach past a mesh layout");
         }
     }
     return true;

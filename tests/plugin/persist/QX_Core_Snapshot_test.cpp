@@ -169,6 +169,8 @@ TEST(CoreSnapshotRead, DamagedFieldsAreRefusedNamingSectionAndOffset) {
         {"track frames out of order", "body 1 track 3", 0, Bits(0.0f), "body 1"},
         {"group index out of range", "body 3 shape index", 0, 4000, "body 3"},
         {"two bodies sharing one group", "body 1 shape index", 0, 0, "body 1"},
+        {"a fragment's shape left to no body", "body 3 shape index", 0, uint32_t(-1),
+         "no body uses"},
         {"parent index past the bodies", "body 2 parent index", 0, 4, "body 2"},
         {"parent index below -1", "body 3 parent index", 0, uint32_t(-2), "body 3"},
     };

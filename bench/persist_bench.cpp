@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include <glm/gtc/type_ptr.hpp>
+
 #include "core/QX_BT_World.h"
 #include "host/ChunkFile.h"
 #include "modifier/persist/QX_RIGID_MOD_Persist.h"
@@ -43,25 +45,32 @@ void RecordFrames(QX_BT_MeshController& core) {
 
 /// The least any save and load must do: copy every recorded state out to a flat buffer and back.
 double CopyTracks(const QX_BT_MeshController& core, std::vector<uint8_t>& buffer) {
+    constexpr size_t kEntry = 4 + 92;
     Stopwatch watch;
-    size_t at = 0;
+    uint8_t* at = buffer.data();
     for (const auto& body : core.bodies) {
         for (const auto& [frame, state] : body->track) {
-            std::memcpy(buffer.data() + at, &frame, 4);
-            std::memcpy(buffer.data() + at + 4, &state, sizeof(state));
-            at += 4 + sizeof(state);
+            std::memcpy(at, &frame, 4);
+            std::memcpy(at + 4, glm::value_ptr(state.transform), 64);
+            std::memcpy(at + 68, glm::value_ptr(state.linearVelocity), 12);
+            std::memcpy(at + 80, glm::value_ptr(state.angularVelocity), 12);
+            std::memcpy(at + 92, &state.tag, 4);
+            at += kEntry;
         }
     }
     std::vector<QX_BT_Body_Track> back(core.bodies.size());
-    at = 0;
+    at = buffer.data();
     for (QX_BT_Body_Track& track : back) {
         for (int f = 0; f < kFrames; ++f) {
             float frame;
             QX_BT_Body_State state;
-            std::memcpy(&frame, buffer.data() + at, 4);
-            std::memcpy(&state, buffer.data() + at + 4, sizeof(state));
+            std::memcpy(&frame, at, 4);
+            std::memcpy(glm::value_ptr(state.transform), at + 4, 64);
+            std::memcpy(glm::value_ptr(state.linearVelocity), at + 68, 12);
+            std::memcpy(glm::value_ptr(state.angularVelocity), at + 80, 12);
+            std::memcpy(&state.tag, at + 92, 4);
             track.insert_or_assign(frame, state);
-            at += 4 + sizeof(state);
+            at += kEntry;
         }
     }
     return watch.ms();
@@ -80,7 +89,7 @@ std::string BlobRoundtrip() {
 
     std::vector<double> save, load, restore, copy;
     std::vector<uint8_t> file;
-    std::vector<uint8_t> buffer(bodies * kFrames * (4 + sizeof(QX_BT_Body_State)));
+    std::vector<uint8_t> buffer(bodies * kFrames * (4 + 92));
     const QX_Mesh_Conversion noMeshes;
     bool ok = true;
     for (int r = 0; r < kRepeats; ++r) {

@@ -331,9 +331,21 @@ bool ReadGroups(QX_Byte_Reader& in, Snapshot& s) {
 }
 
 bool ReadBodyState(QX_Byte_Reader& in, QX_BT_Body_State& state, const char* what) {
-    return in.matrix(glm::value_ptr(state.transform), what) &&
-           in.floats(glm::value_ptr(state.linearVelocity), 3) &&
-           in.floats(glm::value_ptr(state.angularVelocity), 3) && in.i32(state.tag);
+    // One bounds check per state: tracks hold hundreds of thousands of them.
+    uint8_t raw[kBodyStateBytes];
+    if (!in.raw(raw, kBodyStateBytes))
+        return false;
+    std::memcpy(glm::value_ptr(state.transform), raw, 64);
+    std::memcpy(glm::value_ptr(state.linearVelocity), raw + 64, 12);
+    std::memcpy(glm::value_ptr(state.angularVelocity), raw + 76, 12);
+    std::memcpy(&state.tag, raw + 88, 4);
+    const float* m = glm::value_ptr(state.transform);
+    for (int i = 0; i < 16; ++i) {
+        if (!std::isfinite(m[i]))
+            return in.fail(std::string(what) + " holds a non-finite value (element " +
+                           std::to_string(i) + " of the state ending here)");
+    }
+    return true;
 }
 
 bool ReadTrack(QX_Byte_Reader& in, QX_BT_Body_Track& track) {

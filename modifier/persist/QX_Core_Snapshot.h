@@ -14,6 +14,7 @@
 
 #include "core/QX_BT_MeshController.h"
 #include "modifier/persist/QX_Byte_Stream.h"
+#include "modifier/persist/QX_Snapshot_Checks.h"
 
 namespace Quarix {
 
@@ -55,10 +56,5 @@ std::vector<uint8_t> WriteCoreSnapshot(const QX_BT_MeshController& core);
 /// section (written by a newer version) are ignored. Does not touch the kept blob or version.
 bool ReadCoreSnapshot(std::span<const uint8_t> blob, QX_BT_MeshController& core,
                       std::string* error);
-
-/// Why `mesh` is not a well-formed record (face infos, geometry and channels describing the same
-/// faces, every index inside its own vertex array, channels numbered -1..99), or empty when it
-/// is. The core relies on these without checking; records from files are checked with this.
-std::string CheckMeshRecord(const QX_BT_Mesh_Data& mesh);
 
 } // namespace Quarix

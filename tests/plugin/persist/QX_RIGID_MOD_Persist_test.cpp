@@ -4,7 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "PersistTestSupport.h"
 #include "modifier/persist/QX_Core_Snapshot.h"
@@ -339,6 +343,59 @@ TEST(LegacyChunks, DamagedVersion20DataIsRefused) {
     LegacyFile badMatrix;
     badMatrix.matrix[3][1] = std::nanf("");
     refused(badMatrix, "chunk 15");
+}
+
+// --- another process ----------------------------------------------------------------------------
+
+constexpr const char* kChildFileVariable = "QX_PERSIST_CHILD_FILE";
+const float kPlaybackFrames[] = {0.0f, 2.0f, 4.0f, 4.5f, 6.0f, 9.0f};
+
+/// The output vertices of `core` at every playback frame, end to end.
+std::vector<float> PlayBack(QX_BT_MeshController& core) {
+    std::vector<float> out;
+    for (float f : kPlaybackFrames) {
+        core.evaluateOutput(f);
+        out.insert(out.end(), core.outputMesh.geometry.vertices.begin(),
+                   core.outputMesh.geometry.vertices.end());
+    }
+    return out;
+}
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Run by the test below in a fresh process: loads the scene chunks it was given and writes what
+// it plays back next to them.
+TEST(PersistChild, LoadAndPlayBack) {
+    const char* path = std::getenv(kChildFileVariable);
+    if (path == nullptr)
+        GTEST_SKIP() << "only run as the child of ReloadedInAnotherProcessPlaysTheSameBits";
+    Fixtures::TestObject object(QX_BT_Mesh_Data{});
+    ASSERT_EQ(LoadChunks(ReadFile(path), *object.core), IO_OK);
+    const std::vector<float> played = PlayBack(*object.core);
+    std::ofstream out(std::string(path) + ".out", std::ios::binary);
+    out.write(reinterpret_cast<const char*>(played.data()), std::streamsize(played.size() * 4));
+}
+
+TEST(PersistChunks, ReloadedInAnotherProcessPlaysTheSameBits) {
+    SimulatedObject scene;
+    const std::vector<uint8_t> file = SaveChunks(scene.core());
+    const std::vector<float> expected = PlayBack(scene.core());
+
+    const std::string path = ::testing::TempDir() + "qx_persist_child.chunks";
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+    std::remove((path + ".out").c_str());
+    const std::string command = std::string(kChildFileVariable) + "='" + path + "' '" +
+                                std::filesystem::read_symlink("/proc/self/exe").string() +
+                                "' --gtest_filter=PersistChild.* > /dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+
+    const std::vector<uint8_t> played = ReadFile(path + ".out");
+    ASSERT_EQ(played.size(), expected.size() * 4);
+    EXPECT_EQ(std::memcmp(played.data(), expected.data(), played.size()), 0);
 }
 
 } // namespace

@@ -39,4 +39,8 @@ std::string ShatterScaling();
 /// same scene without demolition.
 std::string DemolitionWall400();
 
+/// 1,000 bodies x 200 recorded frames: the modifier's chunks saved and loaded (median of five),
+/// against copying the same states out and back.
+std::string BlobRoundtrip();
+
 } // namespace Quarix::Bench

@@ -40,6 +40,8 @@ const Entry kBenchmarks[] = {
      &Quarix::Bench::ShatterScaling},
     {"demolition_wall400", "400-brick wall in 20 clusters hit by a projectile, To Elements",
      &Quarix::Bench::DemolitionWall400},
+    {"blob_roundtrip", "modifier results of 1,000 bodies x 200 frames saved and loaded",
+     &Quarix::Bench::BlobRoundtrip},
 };
 
 } // namespace

@@ -245,6 +245,7 @@ MSTR Interface::GetPrompt() const {
 }
 
 void Interface::ResetScene() {
+    m_notifications.Broadcast(NOTIFY_SYSTEM_PRE_RESET);
     ClearPickMode();
     m_prompts.clear();
     m_loop.Clear();
@@ -264,6 +265,7 @@ void Interface::ResetScene() {
     m_animateSuspend = 0;
     m_redraws = 0;
     m_accelerators = true;
+    m_notifications.Broadcast(NOTIFY_SYSTEM_POST_RESET);
 }
 
 Interface* GetCOREInterface() {

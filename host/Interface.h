@@ -7,6 +7,7 @@
 #include "host/Hold.h"
 #include "host/INode.h"
 #include "host/Module.h"
+#include "host/Notify.h"
 #include "host/Viewport.h"
 #include "host/Win32.h"
 
@@ -158,8 +159,14 @@ public:
     MessageLoop& GetMessageLoop() { return m_loop; }
     Hold& GetHold() { return m_hold; }
 
+    /// Broadcast notifications (Notify.h); registrations survive ResetScene.
+    NotificationRegistry& GetNotifications() { return m_notifications; }
+
     /// Empties the scene and restores every scene setting (time 0, 30 fps, inches, animate off,
-    /// no timers, no undo records). Classes and modules stay registered.
+    /// no timers, no undo records). Classes and modules stay registered. Broadcasts
+    /// NOTIFY_SYSTEM_PRE_RESET before and NOTIFY_SYSTEM_POST_RESET after, so that modules can
+    /// drop state that belongs to the old scene (a new scene then simulates exactly as in a fresh
+    /// process).
     void ResetScene();
 
 private:
@@ -193,6 +200,7 @@ private:
 
     MessageLoop m_loop;
     Hold m_hold;
+    NotificationRegistry m_notifications;
 };
 
 /// The host interface of this process.

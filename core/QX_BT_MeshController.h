@@ -53,6 +53,25 @@ using QX_BT_Fragment_Operation =
     std::function<bool(QX_BT_Mesh_Data& piece, int32_t count, float bias, int32_t materialID,
                        const glm::vec3& impact)>;
 
+/// What a version 2.0 scene file stored besides the simulation mesh. The three arrays are kept
+/// byte for byte, so that an object loaded from such a file and not simulated since is written
+/// back as it came.
+struct QX_BT_Legacy_Data {
+    /// Element face lists: int32 n, then per element int32 m and m face indices.
+    std::vector<uint8_t> elementData;
+    /// Settings items of 8 bytes: a 4-byte value and an int32 flag (non-zero = set).
+    std::vector<uint8_t> settingsRecord;
+    /// Body links: 8 bytes (two int32) per body.
+    std::vector<uint8_t> bodyLinks;
+    /// The stored 4x4 matrix (column by column).
+    glm::mat4 matrix{1.0f};
+    /// The stored 4-byte value, uninterpreted.
+    uint32_t value = 0;
+    /// Set when a loaded legacy settings record still has to be applied to the parameters;
+    /// the modifier clears it once it has done so.
+    bool settingsPending = false;
+};
+
 /// Life code of a body at frame x: 0 alive, otherwise the before/after mode that applies.
 int32_t LifeCode(const QX_BT_Body_Data& body, float x);
 /// Whether a body is alive at frame x.
@@ -244,6 +263,8 @@ public:
     float loadedVersion = -1.0f;
     /// Loaded shapes, groups and body records waiting for restorePending.
     QX_BT_Stored_Bodies pending;
+    /// Data of a version 2.0 file, kept to write it back while its records are pending.
+    QX_BT_Legacy_Data legacy;
     /// Whether loaded results are held (a kept blob or pending records).
     bool holdsPersistedResults() const { return !keptBlob.empty() || !pending.empty(); }
 

@@ -14,6 +14,7 @@
 #include "core/QX_BT_API_Interfaces.h"
 #include "core/QX_BT_Body.h"
 #include "core/QX_BT_Mesh_Data.h"
+#include "core/QX_BT_Setting_Keys.h"
 #include "core/QX_BT_Settings.h"
 #include "core/QX_BT_Shape_Builder.h"
 
@@ -78,64 +79,6 @@ int32_t LifeCode(const QX_BT_Body_Data& body, float x);
 inline bool IsAlive(const QX_BT_Body_Data& body, float x) {
     return LifeCode(body, x) == 0;
 }
-
-/// Object setting keys of the object core's tables.
-namespace ObjectKey {
-constexpr int32_t MeshBuilt = 0;      ///< int: 1 after a rebuild, 0 when the input mesh differs
-constexpr int32_t ScaleUnchanged = 1; ///< int: written by the world's restart test
-constexpr int32_t RigidType = 2;
-constexpr int32_t MeshType = 3;
-constexpr int32_t GroupCount = 4; ///< 2147483647 one group per element, 1 one group, else clusters
-constexpr int32_t Amount = 5;
-constexpr int32_t Seed = 6;
-constexpr int32_t Percentage = 7;
-constexpr int32_t Density = 8;
-constexpr int32_t Friction = 9;
-constexpr int32_t Restitution = 10;
-constexpr int32_t Solidity = 11; ///< float "Separate Impulse" of the Properties rollout
-constexpr int32_t Variation = 12;
-constexpr int32_t DemolishToCapture = 13;
-constexpr int32_t PrimaryToFragments = 14;
-constexpr int32_t PrimaryToClusters = 15;
-constexpr int32_t PrimaryToElements = 16;
-constexpr int32_t SecondaryToFragments = 17;
-constexpr int32_t SecondaryToClusters = 18;
-constexpr int32_t SecondaryToElements = 19;
-constexpr int32_t ClusterizationDepth = 20;
-constexpr int32_t SafeFrames = 21; ///< "Timde Delay"
-constexpr int32_t Probability = 22;
-constexpr int32_t SizeLimit = 23;
-constexpr int32_t SpeedLimit = 24;
-constexpr int32_t AmountLimit = 25;
-constexpr int32_t NumFragments = 26;
-constexpr int32_t FragmentsVariation = 27;
-constexpr int32_t DepthFade = 28;
-constexpr int32_t Bias = 29;
-constexpr int32_t FragmentsMaterialID = 30;
-constexpr int32_t EnableDTD = 31;
-constexpr int32_t Continuity = 32;
-constexpr int32_t ReviveByVelocity = 33;
-constexpr int32_t ReviveByOffset = 34;
-constexpr int32_t EnableDTDBG = 35;
-constexpr int32_t EnableKTD = 36;
-constexpr int32_t KTDByCollide = 37;
-constexpr int32_t KtDFrame = 38;
-constexpr int32_t KtDForce = 39;
-constexpr int32_t KtDDistance = 40;
-constexpr int32_t EnableKTDBG = 41;
-constexpr int32_t Margin = 42;
-constexpr int32_t DampingLinear = 43;
-constexpr int32_t DampingAngular = 44;
-constexpr int32_t DeactivationTime = 45;
-constexpr int32_t SleepingLinear = 46;
-constexpr int32_t SleepingAngular = 47;
-constexpr int32_t StartImpulseFactor = 48; ///< float "Separate Impulse" of the Advanced rollout
-constexpr int32_t ExplodeStart = 49;
-constexpr int32_t ExplodeEnd = 50;
-} // namespace ObjectKey
-
-/// Group count meaning "one group per element" (and "one body per child" when splitting).
-constexpr int32_t kOneGroupPerElement = 2147483647;
 
 /// What a demolished body is replaced by, as demolishBody numbers it.
 namespace DemolitionKind {

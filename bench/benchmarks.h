@@ -35,4 +35,8 @@ std::string ShatterScaling();
 /// same scene without demolition.
 std::string DemolitionWall400();
 
+/// A 200-brick wall hit by a ball, 100 frames through the host's loop and the driver, against
+/// SimulateFrame alone.
+std::string DriverWall();
+
 } // namespace Quarix::Bench

@@ -38,6 +38,9 @@ const Entry kBenchmarks[] = {
      &Quarix::Bench::ShatterScaling},
     {"demolition_wall400", "400-brick wall in 20 clusters hit by a projectile, To Elements",
      &Quarix::Bench::DemolitionWall400},
+    {"driver_wall",
+     "200-brick wall hit by a ball: Range run through the host's loop vs SimulateFrame",
+     &Quarix::Bench::DriverWall},
 };
 
 } // namespace

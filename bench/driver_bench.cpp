@@ -47,16 +47,8 @@ Run SimulateFrameAlone() {
     StartSimulation(scene.world, StartRequest::Range);
     StopSimulation();
     SnapshotWorldSettings(0);
-    std::vector<std::shared_ptr<QX_BT_MeshController>> held;
-    std::vector<QX_BT_MeshController*> cores;
-    IParamBlock2* pb = scene.world->Params();
-    for (int i = 0; i < pb->Count(WorldParam::NodesList); ++i) {
-        QX_RIGID_MOD* mod =
-            QX_RIGID_MOD::FindRigidModifier(pb->GetINode(WorldParam::NodesList, 0, i));
-        mod->PushSettingsToCore(0);
-        held.push_back(mod->ShareCore());
-        cores.push_back(held.back().get());
-    }
+    const auto held = Fixtures::PushAndShareCores(scene, 0);
+    const std::vector<QX_BT_MeshController*> cores = Fixtures::Raw(held);
     scene.world->Core().HasChanges(cores);
     Stopwatch watch;
     for (int frame = 0; frame < kFrames; ++frame) {

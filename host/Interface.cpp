@@ -145,6 +145,21 @@ void Interface::DeleteNode(INode* node, BOOL redraw, BOOL) {
 INode* Interface::GetINodeByHandle(ULONG handle) const {
     if (handle == 0)
         return nullptr;
+    // Nodes are kept in creation order and handles grow with creation, so the list is sorted by
+    // handle (plug-ins ask for every simulated node at every tick). A hand-made file may break
+    // the order: the walk below still finds the node then.
+    size_t lo = 0;
+    size_t hi = m_nodes.size();
+    while (lo < hi) {
+        const size_t mid = lo + (hi - lo) / 2;
+        const ULONG h = m_nodes[mid]->m_handle;
+        if (h == handle)
+            return m_nodes[mid].get();
+        if (h < handle)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
     for (const auto& node : m_nodes) {
         if (node->m_handle == handle)
             return node.get();

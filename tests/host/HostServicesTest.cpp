@@ -150,7 +150,9 @@ TEST_F(HostServicesTest, UndoOfNodeDeletionBringsBackLinksSelectionAndListEntrie
     EXPECT_EQ(Host().GetSelNodeCount(), 0);
 
     ASSERT_TRUE(theHold.Undo());
-    EXPECT_EQ(Host().GetINodeByHandle(handle), doomed);
+    EXPECT_EQ(Host().GetINodeByHandle(handle), doomed); // back in its place among the handles
+    for (INode* node : Host().AllNodes())
+        EXPECT_EQ(Host().GetINodeByHandle(node->GetHandle()), node);
     EXPECT_EQ(doomed->GetParentNode(), parent);
     EXPECT_EQ(child->GetParentNode(), doomed);
     EXPECT_EQ(doomed->GetNodeTM(0).GetTrans().z, 50.0f);

@@ -190,11 +190,12 @@ BOOL QX_Bullet_ForcePick::Pick(Interface* ip, ViewExp*) {
 }
 
 QX_List_Pick& PickModeFor(QX_Node_List which) {
-    static QX_Bullet_ObjPick objPick;
-    static QX_Bullet_ForcePick forcePick;
+    // Never freed: a world freed while the host itself shuts down still finds them.
+    static QX_Bullet_ObjPick* const objPick = new QX_Bullet_ObjPick();
+    static QX_Bullet_ForcePick* const forcePick = new QX_Bullet_ForcePick();
     if (which == QX_Node_List::Simulation)
-        return objPick;
-    return forcePick;
+        return *objPick;
+    return *forcePick;
 }
 
 void BeginListPick(QX_Node_List which, QX_BULLET_OBJ* world, HWND rollout) {

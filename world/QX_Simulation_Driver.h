@@ -74,7 +74,9 @@ void SetQuietOutput(bool quiet);
 /// stamp at frame stamp. The pointers are valid until the next scene change: use them at once.
 std::vector<QX_BT_MeshController*> CollectMeshControllers(int stamp);
 /// Copies the driven world's parameters at host time t (ticks) into its core's settings, keys 0
-/// to 19, marking only values that differ.
+/// to 19, marking only values that differ. The ground (keys 6, 7) and the turn of the gravity
+/// direction (key 4) come from the world's node; a world without a node gets a ground at the
+/// origin facing +z and the gravity gizmo's direction alone (straight down at rest).
 void SnapshotWorldSettings(TimeValue t);
 
 /// Gravity factor in scene units per second squared for a "Gravity" of 1: -(1000 / frameRate x

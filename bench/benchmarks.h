@@ -42,5 +42,8 @@ std::string DemolitionWall400();
 /// 1,000 bodies x 200 recorded frames: the modifier's chunks saved and loaded (median of five),
 /// against copying the same states out and back.
 std::string BlobRoundtrip();
+/// A 200-brick wall hit by a ball, 100 frames through the host's loop and the driver, against
+/// SimulateFrame alone.
+std::string DriverWall();
 
 } // namespace Quarix::Bench

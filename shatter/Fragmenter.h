@@ -37,12 +37,22 @@ struct FragmentSettings {
 
 /// Figures about one fragmentation.
 struct FragmentStats {
+    /// Fragment count asked for.
+    int requested = 0;
+    /// Largest count the work bound allowed for this mesh (MaxFragmentCount).
+    int limit = 0;
+    /// True when `requested` exceeded `limit` and fewer cells were made than asked for.
+    bool reduced = false;
     /// Voronoi cells (seeds) used after clamping and sampling.
     int cells = 0;
     /// Elements written: cells that met the mesh, split into their connected parts.
     int pieces = 0;
-    /// True when the input was a closed manifold and the pieces were capped.
+    /// True when some elements were closed solids and their pieces were capped.
     bool closed = false;
+    /// True when some elements were open surfaces, cut without caps.
+    bool open = false;
+    /// Non-finite map values or normals replaced before cutting.
+    int repairedValues = 0;
 };
 
 /// The largest fragment count honoured for a mesh of `faceCount` faces:

@@ -52,10 +52,6 @@ void ValidateMesh(const ShatterMesh& mesh) {
                 throw std::invalid_argument("shatter: map channel " + std::to_string(number) +
                                             " face " + std::to_string(f) +
                                             " uses a map vertex out of range");
-        for (const Vec3& v : channel.verts)
-            if (!IsFinite(v))
-                throw std::invalid_argument("shatter: map channel " + std::to_string(number) +
-                                            " has a non-finite value");
     }
 }
 

@@ -22,9 +22,12 @@ public:
 
     /// `style` says whether caps are built (the mesh is closed) and how they look; cut faces
     /// get one smoothing bit out of `freeSmoothing` per plane. `snapDistance` as for
-    /// PlaneClipper. The seeds and the diagram must outlive the cutter.
+    /// PlaneClipper. `seedInside[i]` is true when seed i lies inside the closed solid; such a
+    /// cell that no surface face comes near is the whole cell. The seeds, the diagram and
+    /// `seedInside` must outlive the cutter.
     CellCutter(const std::vector<Vec3>& seeds, const VoronoiDiagram& diagram,
-               const CapStyle& style, std::uint32_t freeSmoothing, double snapDistance);
+               const std::vector<unsigned char>& seedInside, const CapStyle& style,
+               std::uint32_t freeSmoothing, double snapDistance);
 
     /// Cuts `mesh` (closed and outward wound when caps are on) whose faces lie in `bounds` and
     /// passes every cell's piece to `sink`, in an order fixed by the seeds alone.
@@ -34,13 +37,18 @@ private:
     void CutNode(const CutMesh& mesh, const Bounds& box, std::vector<int> cells, int depth,
                  const PieceSink& sink);
     const CutMesh* CutCell(const CutMesh& base, int cell);
+    bool SurfaceNear(const CutMesh& mesh, const Bounds& box) const;
+    const CutMesh* WholeCell(const CutMesh& base, int cell);
 
     const std::vector<Vec3>& seeds_;
     const VoronoiDiagram& diagram_;
+    const std::vector<unsigned char>& seedInside_;
     CapStyle style_;
     std::uint32_t freeSmoothing_;
     PlaneClipper clipper_;
     std::vector<Plane> planes_;
+    /// Per cell, its box clamped to the mesh being cut.
+    std::vector<Bounds> boxes_;
     CutMesh buffers_[2];
 };
 

@@ -19,15 +19,6 @@ std::uint64_t PairKey(int a, int b) {
            static_cast<std::uint32_t>(b);
 }
 
-/// Two unit axes spanning the plane with Cross(e1, e2) = normal, so that counter-clockwise in
-/// (e1, e2) coordinates means facing along the normal.
-void PlaneAxes(const Vec3& normal, Vec3& e1, Vec3& e2) {
-    const double ax = std::fabs(normal.x), ay = std::fabs(normal.y), az = std::fabs(normal.z);
-    Vec3 axis = (ax <= ay && ax <= az) ? Vec3(1, 0, 0) : (ay <= az ? Vec3(0, 1, 0) : Vec3(0, 0, 1));
-    e1 = Normalized(Cross(axis, normal));
-    e2 = Cross(normal, e1);
-}
-
 /// Chains directed edges (sorted by start vertex) into loops of vertex ids. Chains that do not
 /// close (only for inconsistent input) are dropped.
 std::vector<std::vector<int>> ChainLoops(const std::vector<std::pair<int, int>>& edges) {
@@ -133,6 +124,13 @@ void TriangulateNested(const std::vector<Point2>& points,
 }
 
 } // namespace
+
+void PlaneAxes(const Vec3& normal, Vec3& e1, Vec3& e2) {
+    const double ax = std::fabs(normal.x), ay = std::fabs(normal.y), az = std::fabs(normal.z);
+    Vec3 axis = (ax <= ay && ax <= az) ? Vec3(1, 0, 0) : (ay <= az ? Vec3(0, 1, 0) : Vec3(0, 0, 1));
+    e1 = Normalized(Cross(axis, normal));
+    e2 = Cross(normal, e1);
+}
 
 void AppendCapFaces(const std::vector<std::vector<int>>& vertexLoops, const Plane& plane,
                     const CapStyle& style, CutMesh& out) {

@@ -55,6 +55,10 @@ struct CapStyle {
     int planeId = -1;
 };
 
+/// Two unit axes spanning the plane with Cross(e1, e2) = normal, so that counter-clockwise in
+/// (e1, e2) coordinates means facing along the normal. Cap faces are mapped along them.
+void PlaneAxes(const Vec3& normal, Vec3& e1, Vec3& e2);
+
 /// Appends faces closing `loops` (vertex ids of `mesh` lying in `plane`; outer boundaries
 /// counter-clockwise seen from the side the normal points to, holes clockwise, no vertex twice
 /// in a loop) with the style's attributes: loop edges visible, inner diagonals hidden, every

@@ -122,9 +122,20 @@ std::vector<Vec3> PlaceSeeds(const PreparedMesh& prepared, const FragmentSetting
 
 } // namespace
 
+double EstimatedCutMicros(int cells, std::size_t faceCount) {
+    const double n = std::max(cells, 1);
+    return n * kCellCostMicros + static_cast<double>(faceCount) * kFaceCostMicros * std::cbrt(n);
+}
+
 int MaxFragmentCount(std::size_t faceCount, double workBudget) {
-    const double byWork = workBudget / (static_cast<double>(faceCount) + kCellOverheadFaces);
-    return static_cast<int>(std::clamp(byWork, 2.0, static_cast<double>(kMaxFragments)));
+    if (EstimatedCutMicros(kMaxFragments, faceCount) <= workBudget)
+        return kMaxFragments;
+    int lo = 2, hi = kMaxFragments; // the estimate grows with the count: bisect
+    while (hi - lo > 1) {
+        const int mid = lo + (hi - lo) / 2;
+        (EstimatedCutMicros(mid, faceCount) <= workBudget ? lo : hi) = mid;
+    }
+    return lo;
 }
 
 bool FragmentMesh(const ShatterMesh& source, const FragmentSettings& settings, ShatterMesh& out,
@@ -171,6 +182,14 @@ bool FragmentMesh(const ShatterMesh& source, const FragmentSettings& settings, S
     style.mapScale = extent > 0.0 ? extent : 1.0;
     const double snap = prepared.bounds.Diagonal() * kSnapFraction;
 
+    // Seeds of an all-closed mesh were drawn inside it; otherwise ask the closed part.
+    std::vector<unsigned char> seedInside(seeds.size(), prepared.open.tris.empty() ? 1 : 0);
+    if (!prepared.open.tris.empty() && !prepared.closed.tris.empty()) {
+        const InsideTester inside(prepared.closed.mesh.verts, prepared.closed.tris);
+        for (std::size_t i = 0; i < seeds.size(); ++i)
+            seedInside[i] = inside.Winding(seeds[i]) != 0 ? 1 : 0;
+    }
+
     ShatterMesh result;
     for (const MeshPart* part : {&prepared.closed, &prepared.open})
         for (const CutChannel& c : part->mesh.channels)
@@ -181,7 +200,7 @@ bool FragmentMesh(const ShatterMesh& source, const FragmentSettings& settings, S
         const MeshPart& part = closedPart ? prepared.closed : prepared.open;
         style.enabled = closedPart;
         const bool flip = closedPart && prepared.flipped;
-        CellCutter cutter(seeds, diagram, style, ~usedSmoothing, snap);
+        CellCutter cutter(seeds, diagram, seedInside, style, ~usedSmoothing, snap);
         cutter.Cut(part.mesh, part.bounds, [&](int cell, const CutMesh& piece) {
             cellHasPiece[cell] = 1;
             st.pieces += writer.Append(piece, flip);

@@ -50,6 +50,7 @@ VoronoiDiagram ComputeVoronoi(const std::vector<Vec3>& seeds, const Bounds& boun
     VoronoiDiagram diagram;
     diagram.neighbours.resize(n);
     diagram.cellBounds.assign(n, bounds);
+    diagram.polytopes.resize(n);
     if (n < 2)
         return diagram;
     if (bounds.Empty() || !IsFinite(bounds.min) || !IsFinite(bounds.max))
@@ -87,6 +88,7 @@ VoronoiDiagram ComputeVoronoi(const std::vector<Vec3>& seeds, const Bounds& boun
     std::vector<unsigned char> computed(n, 0);
     std::vector<int> list;
     std::vector<double> vertices;
+    std::vector<int> faceVertices;
     voro::voronoicell_neighbor cell;
     voro::c_loop_all loop(container);
     if (loop.start()) {
@@ -104,9 +106,25 @@ VoronoiDiagram ComputeVoronoi(const std::vector<Vec3>& seeds, const Bounds& boun
             double x, y, z;
             loop.pos(x, y, z);
             cell.vertices(x, y, z, vertices);
+            CellPolytope& poly = diagram.polytopes[id];
             Bounds box;
-            for (std::size_t k = 0; k + 2 < vertices.size(); k += 3)
-                box.Add(denormalise(vertices[k], vertices[k + 1], vertices[k + 2]));
+            for (std::size_t k = 0; k + 2 < vertices.size(); k += 3) {
+                poly.verts.push_back(denormalise(vertices[k], vertices[k + 1], vertices[k + 2]));
+                box.Add(poly.verts.back());
+            }
+            cell.face_vertices(faceVertices);
+            poly.faceNeighbour = list;
+            poly.faceStart.push_back(0);
+            for (std::size_t k = 0; k < faceVertices.size(); k += faceVertices[k] + 1) {
+                const std::size_t count = static_cast<std::size_t>(faceVertices[k]);
+                if (k + 1 + count > faceVertices.size())
+                    break;
+                for (std::size_t c = k + 1; c < k + 1 + count; ++c)
+                    poly.faceVerts.push_back(faceVertices[c]);
+                poly.faceStart.push_back(static_cast<int>(poly.faceVerts.size()));
+            }
+            if (poly.faceStart.size() != list.size() + 1)
+                poly = CellPolytope{}; // inconsistent output: the cell will be cut instead
             const double m = kCellBoxMargin / scale;
             box.min = box.min - Vec3(m, m, m);
             box.max = box.max + Vec3(m, m, m);

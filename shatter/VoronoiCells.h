@@ -15,6 +15,18 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+/// A cell as voro++ computed it: a convex polyhedron whose faces are polygons, each on the
+/// bisector plane towards one neighbour.
+struct CellPolytope {
+    /// Corners, object space.
+    std::vector<Vec3> verts;
+    /// Per face, the neighbouring seed (negative for a container wall).
+    std::vector<int> faceNeighbour;
+    /// Face f's corners are faceVerts[faceStart[f] .. faceStart[f + 1]).
+    std::vector<int> faceStart;
+    std::vector<int> faceVerts;
+};
+
 /// What cutting needs to know about the cells of a set of seeds.
 struct VoronoiDiagram {
     /// For every seed, the indices of its Voronoi neighbours, nearest first. The relation is
@@ -24,6 +36,8 @@ struct VoronoiDiagram {
     /// For every seed, a box (object space) holding its cell within `bounds`, with a margin far
     /// above voro++'s tolerance: the part of the mesh the cell can reach lies inside it.
     std::vector<Bounds> cellBounds;
+    /// For every seed, its cell; without faces when voro++ could not compute it.
+    std::vector<CellPolytope> polytopes;
 };
 
 /// Computes the diagram of `seeds`, which must be finite and lie inside `bounds` (a finite box;

@@ -403,34 +403,13 @@ TEST_F(QX_RIGID_MOD_Test, GizmoIsShownAtItsLevelAndMovedThroughItsController) {
 // --- simulation through the modifier
 // ----------------------------------------------------------------
 
-// Pushes the settings and simulates frames [first, last) of the given modifiers' cores, holding
-// the cores for each call as the world does.
-void SimulateThroughModifiers(Quarix::QX_BT_World& world, const std::vector<QX_RIGID_MOD*>& mods,
-                              int first, int last) {
-    for (int f = first; f < last; ++f) {
-        std::vector<std::shared_ptr<Quarix::QX_BT_MeshController>> held;
-        std::vector<Quarix::QX_BT_MeshController*> cores;
-        for (QX_RIGID_MOD* mod : mods) {
-            mod->PushSettingsToCore(0);
-            held.push_back(mod->ShareCore());
-            cores.push_back(held.back().get());
-        }
-        world.HasChanges(cores);
-        Quarix::Fixtures::SimulateFrames(world, cores, f, f + 1);
-        for (auto& core : held) {
-            core->intSettings.clearChanged();
-            core->floatSettings.clearChanged();
-        }
-    }
-}
-
 TEST_F(QX_RIGID_MOD_Test, BoxFallsOntoTheGroundAndPlaysBack) {
     INode* node = BoxNode(10.0f, Point3(0, 0, 100));
     QX_RIGID_MOD* mod = Rigid(node);
     ASSERT_NE(Evaluated(node, 0), nullptr);
     Quarix::QX_BT_World world;
     Quarix::Fixtures::ConfigureWorld(world, 4, 1470.0f, true);
-    SimulateThroughModifiers(world, {mod}, 0, 40);
+    QX_Plugin_Test::SimulateThroughModifiers(world, {mod}, 0, 40);
     mod->UpdatePlaybackEnd(true);
     EXPECT_EQ(mod->refTarg_ParamBlock->GetInt(P::ExplodeEnd), 40);
 
@@ -452,7 +431,7 @@ TEST_F(QX_RIGID_MOD_Test, CloneStartsWithAnEmptyCoreAndItsOwnReferences) {
     node->EvalWorldState(0);
     Quarix::QX_BT_World world;
     Quarix::Fixtures::ConfigureWorld(world, 1, 1470.0f, true);
-    SimulateThroughModifiers(world, {mod}, 0, 3);
+    QX_Plugin_Test::SimulateThroughModifiers(world, {mod}, 0, 3);
     ASSERT_FALSE(mod->GetCore().bodies.empty());
     mod->refTarg_ParamBlock->SetValue(P::Density, 0, 9.0f);
 
@@ -476,7 +455,7 @@ TEST_F(QX_RIGID_MOD_Test, DeletingASimulatedNodeMidRunLeavesNoDanglingCore) {
     gone->EvalWorldState(0);
     Quarix::QX_BT_World world;
     Quarix::Fixtures::ConfigureWorld(world, 1, 1470.0f, true);
-    SimulateThroughModifiers(world, {kept, doomed}, 0, 3);
+    QX_Plugin_Test::SimulateThroughModifiers(world, {kept, doomed}, 0, 3);
 
     // The world holds both cores for a call; the node goes in the middle of it.
     std::vector<std::shared_ptr<Quarix::QX_BT_MeshController>> held = {kept->ShareCore(),
@@ -490,7 +469,7 @@ TEST_F(QX_RIGID_MOD_Test, DeletingASimulatedNodeMidRunLeavesNoDanglingCore) {
     EXPECT_TRUE(orphan.expired());
 
     // The remaining object simulates on.
-    SimulateThroughModifiers(world, {kept}, 4, 6);
+    QX_Plugin_Test::SimulateThroughModifiers(world, {kept}, 4, 6);
     EXPECT_FALSE(kept->GetCore().bodies.empty());
 }
 

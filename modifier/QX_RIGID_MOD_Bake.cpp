@@ -109,9 +109,8 @@ TimeValue Tick(int frame) {
 void KeyPiece(QX_BT_MeshController& core, const std::vector<Piece>& pieces, int i, INode* node,
               const QX_Bake_Settings& s) {
     const Piece& piece = pieces[size_t(i)];
-    const bool born = piece.parent >= 0 &&
-                      (piece.data->childFlag != 0 ||
-                       pieces[size_t(piece.parent)].data->childFlag != 0);
+    const bool born = piece.parent >= 0 && (piece.data->childFlag != 0 ||
+                                            pieces[size_t(piece.parent)].data->childFlag != 0);
     bool first = true, ended = false;
     Matrix3 previous;
     AnimateOn();
@@ -162,9 +161,8 @@ void PlacePiece(QX_BT_MeshController& core, const Piece& piece, INode* node,
                                 ? SampleTrack(piece.data->track, float(s.start)).transform
                                 : piece.data->startState.transform;
     AnimateOff();
-    node->SetNodeTM(Tick(s.start),
-                    ToHostMatrix(ComposePieceTransform(core, 0.0f, state, piece.centre,
-                                                       piece.centre)));
+    node->SetNodeTM(Tick(s.start), ToHostMatrix(ComposePieceTransform(core, 0.0f, state,
+                                                                      piece.centre, piece.centre)));
 }
 
 /// Names and colours of the nodes made, after the source node.
@@ -311,8 +309,7 @@ bool BakeRecords(QX_BT_MeshController& core, INode* source, const QX_Bake_Settin
         if (pieceOf[r] >= 0 && p >= 0 && size_t(p) < records.size())
             pieces[size_t(pieceOf[r])].parent = pieceOf[size_t(p)];
     }
-    const bool result =
-        BakePieces(core, source, settings, pieces, !records.empty(), out, report);
+    const bool result = BakePieces(core, source, settings, pieces, !records.empty(), out, report);
     if (report)
         report->skippedRecords = skipped;
     return result;

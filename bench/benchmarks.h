@@ -35,4 +35,10 @@ std::string ShatterScaling();
 /// same scene without demolition.
 std::string DemolitionWall400();
 
+/// A 100-brick wall whose bricks break "To Fragments" (8 pieces) through the shatter library when
+/// hit, 100 frames, against the same scene with demolition off.
+std::string DemolitionVoronoi();
+/// 1,000 bodies with 100 recorded frames baked into animated nodes.
+std::string Bake1000();
+
 } // namespace Quarix::Bench

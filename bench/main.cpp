@@ -38,6 +38,10 @@ const Entry kBenchmarks[] = {
      &Quarix::Bench::ShatterScaling},
     {"demolition_wall400", "400-brick wall in 20 clusters hit by a projectile, To Elements",
      &Quarix::Bench::DemolitionWall400},
+    {"demolition_voronoi",
+     "100-brick wall hit by a projectile, To Fragments (8) by the shatter library",
+     &Quarix::Bench::DemolitionVoronoi},
+    {"bake_1000", "1,000 bodies x 100 frames baked into animated nodes", &Quarix::Bench::Bake1000},
 };
 
 } // namespace

@@ -4,9 +4,9 @@
 #include "core/QX_BT_World.h"
 #include "host/Hold.h"
 #include "host/Interface.h"
-#include "modifier/QX_RIGID_MOD_Fragments.h"
 #include "tests/fixtures/QX_Test_Meshes.h"
 #include "tests/fixtures/QX_Test_Scene.h"
+#include "tests/plugin/QX_Voronoi_Wall.h"
 
 #include <gtest/gtest.h>
 
@@ -21,30 +21,10 @@ INode* MakeSourceNode(const wchar_t* name) {
     return node;
 }
 
-/// A wall of 20 bricks hit by a box at frame 1; the bricks that break fall into fragments.
-struct BrokenWall {
-    BrokenWall() {
-        Fixtures::ConfigureWorld(world, 5, 9.81f, true);
-        wall = std::make_unique<Fixtures::TestObject>(Fixtures::MakeBoxWall(5, 4, 0.0f));
-        projectile = std::make_unique<Fixtures::TestObject>(
-            Fixtures::MakeBox(glm::vec3(0, -4, 1.5f), glm::vec3(0.5f)));
-        projectile->node->setKey(1.0f, Translation(glm::vec3(0, 1.5f, 0)));
-        QX_BT_MeshController& c = *wall->core;
-        c.intSettings.set(ObjectKey::GroupCount, kOneGroupPerElement);
-        c.intSettings.set(ObjectKey::Percentage, 0);
-        c.floatSettings.set(ObjectKey::Solidity, 30.0f);
-        c.intSettings.set(ObjectKey::PrimaryToFragments, 1);
-        c.intSettings.set(ObjectKey::NumFragments, 4);
-        c.intSettings.set(ObjectKey::FragmentsVariation, 0);
-        c.fragmentOperation = MakeFragmentOperation({});
-        Fixtures::SimulateFrames(world, {wall->core.get(), projectile->core.get()}, 0, kFrames);
-    }
-    QX_BT_MeshController& core() { return *wall->core; }
-
+/// The Voronoi wall simulated for kFrames frames: the bricks the box hits break at frame 1.
+struct BrokenWall : Scenes::VoronoiWall {
+    BrokenWall() : VoronoiWall(4, 9) { run(kFrames); }
     static constexpr int kFrames = 8;
-    QX_BT_World world;
-    std::unique_ptr<Fixtures::TestObject> wall;
-    std::unique_ptr<Fixtures::TestObject> projectile;
 };
 
 QX_Bake_Settings Range(int start, int end, int hideMode) {

@@ -1,5 +1,7 @@
 #include "modifier/QX_RIGID_MOD_Fragments.h"
 
+#include "tests/plugin/QX_Voronoi_Wall.h"
+
 #include "core/QX_BT_Setting_Keys.h"
 #include "core/QX_BT_World.h"
 #include "tests/fixtures/QX_Test_Meshes.h"
@@ -108,36 +110,8 @@ TEST(QX_RIGID_MOD_Fragments, CaptureButtonTellsTheCapturedFaces) {
     EXPECT_EQ(CaptureButtonText(core), L"Capture<NONE>");
 }
 
-/// A wall of 20 unit bricks hit by a fast box, its bricks breaking "To Fragments" through the
-/// shatter library.
-struct VoronoiWall {
-    VoronoiWall() {
-        Fixtures::ConfigureWorld(world, 5, 9.81f, true);
-        wall = std::make_unique<Fixtures::TestObject>(Fixtures::MakeBoxWall(5, 4, 0.0f));
-        projectile = std::make_unique<Fixtures::TestObject>(
-            Fixtures::MakeBox(glm::vec3(0, -4, 1.5f), glm::vec3(0.5f)));
-        projectile->node->setKey(1.0f, Translation(glm::vec3(0, 1.5f, 0)));
-        QX_BT_MeshController& c = *wall->core;
-        c.intSettings.set(ObjectKey::GroupCount, kOneGroupPerElement);
-        c.intSettings.set(ObjectKey::Percentage, 0);
-        c.floatSettings.set(ObjectKey::Solidity, 30.0f);
-        c.intSettings.set(ObjectKey::PrimaryToFragments, 1);
-        c.intSettings.set(ObjectKey::NumFragments, 6);
-        c.intSettings.set(ObjectKey::FragmentsVariation, 0);
-        c.intSettings.set(ObjectKey::FragmentsMaterialID, kInnerMaterial);
-        c.fragmentOperation = MakeFragmentOperation({});
-    }
-    void run(int frames) {
-        Fixtures::SimulateFrames(world, {wall->core.get(), projectile->core.get()}, 0, frames);
-    }
-
-    QX_BT_World world;
-    std::unique_ptr<Fixtures::TestObject> wall;
-    std::unique_ptr<Fixtures::TestObject> projectile;
-};
-
 TEST(QX_RIGID_MOD_Fragments, HitBricksBreakIntoClosedPiecesOfTheirVolumeAndRerunsAgree) {
-    VoronoiWall scene;
+    Scenes::VoronoiWall scene(6, kInnerMaterial);
     scene.run(4);
     const QX_BT_MeshController& c = *scene.wall->core;
     const size_t originalFaces = 20u * 12u;

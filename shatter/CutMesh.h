@@ -1,10 +1,10 @@
 #pragma once
 // The working mesh of one Voronoi cell while it is cut plane by plane, and the cut itself.
 
+#include "shatter/FlatTable.h"
 #include "shatter/ShatterMesh.h"
 
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 namespace Quarix::Shatter {
@@ -124,8 +124,11 @@ private:
     std::vector<int> vertexMap_;
     std::vector<std::vector<int>> mapVertexMap_;
     std::vector<unsigned char> onPlane_;
-    std::unordered_map<std::uint64_t, int> cutVertices_;
-    std::vector<std::unordered_map<MapEdgeKey, int, MapEdgeHash>> cutMapVertices_;
+    struct PairHash {
+        std::size_t operator()(std::uint64_t k) const;
+    };
+    FlatTable<std::uint64_t, PairHash> cutVertices_;
+    std::vector<FlatTable<MapEdgeKey, MapEdgeHash>> cutMapVertices_;
     std::vector<int> touchedFaces_;
     std::vector<int> loopPosition_;
 

@@ -132,84 +132,109 @@ void PlaneAxes(const Vec3& normal, Vec3& e1, Vec3& e2) {
     e2 = Cross(normal, e1);
 }
 
+namespace {
+
+/// Scratch arrays of AppendCapFaces, kept per thread so that capping a cut allocates nothing
+/// once they have grown.
+struct CapScratch {
+    std::vector<std::pair<int, int>> capEdges;
+    std::vector<Point2> points;
+    std::vector<int> pointVertex;
+    std::vector<std::vector<int>> loops;
+    std::vector<Tri> tris;
+    std::vector<int> capVertices;
+    std::vector<int> mapBase;
+    /// Per mesh vertex, its index among the cap's vertices; -1 elsewhere.
+    std::vector<int> capIndex;
+};
+
+} // namespace
+
 void AppendCapFaces(const std::vector<std::vector<int>>& vertexLoops, const Plane& plane,
                     const CapStyle& style, CutMesh& out) {
     if (vertexLoops.empty())
         return;
-    std::vector<std::pair<int, int>> capEdges;
+    thread_local CapScratch scratch;
+    CapScratch& k = scratch;
+    k.capEdges.clear();
     for (const std::vector<int>& loop : vertexLoops)
         for (std::size_t i = 0; i < loop.size(); ++i)
-            capEdges.emplace_back(loop[i], loop[(i + 1) % loop.size()]);
-    std::sort(capEdges.begin(), capEdges.end());
+            k.capEdges.emplace_back(loop[i], loop[(i + 1) % loop.size()]);
+    std::sort(k.capEdges.begin(), k.capEdges.end());
 
     // Project into the plane, relative to a point of the cut to keep the coordinates small.
     Vec3 e1, e2;
     PlaneAxes(plane.normal, e1, e2);
     const Vec3 origin = out.verts[vertexLoops[0][0]];
-    std::vector<Point2> points;
-    std::vector<int> pointVertex;
-    std::vector<std::vector<int>> loops;
-    for (const std::vector<int>& vl : vertexLoops) {
-        std::vector<int> ring;
-        for (int v : vl) {
+    k.points.clear();
+    k.pointVertex.clear();
+    k.loops.resize(vertexLoops.size());
+    for (std::size_t l = 0; l < vertexLoops.size(); ++l) {
+        std::vector<int>& ring = k.loops[l];
+        ring.clear();
+        for (int v : vertexLoops[l]) {
             Vec3 d = out.verts[v] - origin;
-            ring.push_back(static_cast<int>(points.size()));
-            points.push_back({Dot(d, e1), Dot(d, e2)});
-            pointVertex.push_back(v);
+            ring.push_back(static_cast<int>(k.points.size()));
+            k.points.push_back({Dot(d, e1), Dot(d, e2)});
+            k.pointVertex.push_back(v);
         }
-        loops.push_back(std::move(ring));
     }
 
-    std::vector<Tri> tris;
-    TriangulateNested(points, loops, tris);
+    k.tris.clear();
+    TriangulateNested(k.points, k.loops, k.tris);
 
     // Cap vertices get their own map vertices: a planar projection, or the plane normal.
-    std::vector<int> capVertices = pointVertex;
-    std::sort(capVertices.begin(), capVertices.end());
-    capVertices.erase(std::unique(capVertices.begin(), capVertices.end()), capVertices.end());
-    auto capIndex = [&](int v) {
-        return static_cast<int>(std::lower_bound(capVertices.begin(), capVertices.end(), v) -
-                                capVertices.begin());
-    };
-    std::vector<int> mapBase(out.channels.size());
+    k.capVertices = k.pointVertex;
+    std::sort(k.capVertices.begin(), k.capVertices.end());
+    k.capVertices.erase(std::unique(k.capVertices.begin(), k.capVertices.end()),
+                        k.capVertices.end());
+    if (k.capIndex.size() < out.verts.size())
+        k.capIndex.resize(out.verts.size(), -1);
+    for (std::size_t i = 0; i < k.capVertices.size(); ++i)
+        k.capIndex[k.capVertices[i]] = static_cast<int>(i);
+    k.mapBase.resize(out.channels.size());
     for (std::size_t c = 0; c < out.channels.size(); ++c) {
         CutChannel& ch = out.channels[c];
-        mapBase[c] = static_cast<int>(ch.verts.size());
+        k.mapBase[c] = static_cast<int>(ch.verts.size());
         if (ch.number == kNormalChannel) {
             ch.verts.push_back(plane.normal);
             continue;
         }
-        for (int v : capVertices) {
+        for (int v : k.capVertices) {
             Vec3 d = out.verts[v] - style.mapOrigin;
             ch.verts.push_back({Dot(d, e1) / style.mapScale, Dot(d, e2) / style.mapScale, 0.0});
         }
     }
 
     const std::uint32_t baseFlags = static_cast<std::uint32_t>(style.materialId) << kMaterialShift;
-    for (const Tri& t : tris) {
-        Tri v{pointVertex[t[0]], pointVertex[t[1]], pointVertex[t[2]]};
+    for (const Tri& t : k.tris) {
+        Tri v{k.pointVertex[t[0]], k.pointVertex[t[1]], k.pointVertex[t[2]]};
         if (v[0] == v[1] || v[1] == v[2] || v[2] == v[0])
             continue; // a sliver between two visits of a pinch vertex: zero area
         std::uint32_t flags = baseFlags;
         for (int i = 0; i < 3; ++i)
-            if (std::binary_search(capEdges.begin(), capEdges.end(),
+            if (std::binary_search(k.capEdges.begin(), k.capEdges.end(),
                                    std::make_pair(v[i], v[(i + 1) % 3])))
                 flags |= 1u << i;
         out.faces.push_back({v, flags, style.smoothing, true, style.planeId});
         for (std::size_t c = 0; c < out.channels.size(); ++c) {
             CutChannel& ch = out.channels[c];
+            const int b = k.mapBase[c];
             if (ch.number == kNormalChannel)
-                ch.faces.push_back({mapBase[c], mapBase[c], mapBase[c]});
+                ch.faces.push_back({b, b, b});
             else
-                ch.faces.push_back({mapBase[c] + capIndex(v[0]), mapBase[c] + capIndex(v[1]),
-                                    mapBase[c] + capIndex(v[2])});
+                ch.faces.push_back(
+                    {b + k.capIndex[v[0]], b + k.capIndex[v[1]], b + k.capIndex[v[2]]});
         }
     }
+    for (int v : k.capVertices)
+        k.capIndex[v] = -1;
 }
 
 void PlaneClipper::BuildCaps(const Plane& plane, const CapStyle& style, CutMesh& out) {
     // Directed edges of faces touching the plane whose both ends lie on it.
-    std::vector<std::uint64_t> planeEdges;
+    std::vector<std::uint64_t>& planeEdges = planeEdges_;
+    planeEdges.clear();
     for (int f : touchedFaces_) {
         const Tri& t = out.faces[f].v;
         for (int i = 0; i < 3; ++i) {
@@ -221,7 +246,8 @@ void PlaneClipper::BuildCaps(const Plane& plane, const CapStyle& style, CutMesh&
     std::sort(planeEdges.begin(), planeEdges.end());
 
     // An edge without its opposite borders the opening; the cap runs along it the other way.
-    std::vector<std::pair<int, int>> capEdges;
+    std::vector<std::pair<int, int>>& capEdges = capEdges_;
+    capEdges.clear();
     for (std::uint64_t key : planeEdges) {
         int a = static_cast<int>(key >> 32), b = static_cast<int>(key & 0xffffffffu);
         if (!std::binary_search(planeEdges.begin(), planeEdges.end(), PairKey(b, a)))

@@ -131,6 +131,8 @@ private:
     std::vector<FlatTable<MapEdgeKey, MapEdgeHash>> cutMapVertices_;
     std::vector<int> touchedFaces_;
     std::vector<int> loopPosition_;
+    std::vector<std::uint64_t> planeEdges_;
+    std::vector<std::pair<int, int>> capEdges_;
 
     // One polygon of a split face: geometry corners and, per corner, one map vertex per channel.
     PolyCorner poly_[4];

@@ -295,28 +295,17 @@ void MergeCoplanarCaps(CutMesh& mesh, const std::vector<Plane>& planes, const Ca
     if (!anyDropped)
         return;
 
-    // Faces of the planes that lose a vertex are rebuilt from their outlines; all others stay.
-    CutMesh merged;
-    merged.verts = mesh.verts;
-    merged.channels.resize(mesh.channels.size());
-    for (std::size_t c = 0; c < mesh.channels.size(); ++c) {
-        merged.channels[c].number = mesh.channels[c].number;
-        merged.channels[c].verts = mesh.channels[c].verts;
-    }
+    // Faces of the planes that lose a vertex are rebuilt from their outlines; all others stay,
+    // in place, so the mesh keeps its storage for the next cell.
     std::vector<std::vector<int>> regionFaces(planes.size());
     for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
         const CutFace& face = mesh.faces[f];
-        if (face.inner && face.plane >= 0 && regionChanges[face.plane]) {
+        if (face.inner && face.plane >= 0 && regionChanges[face.plane])
             regionFaces[face.plane].push_back(static_cast<int>(f));
-            continue;
-        }
-        merged.faces.push_back(face);
-        for (std::size_t c = 0; c < mesh.channels.size(); ++c)
-            merged.channels[c].faces.push_back(mesh.channels[c].faces[f]);
     }
-
     std::vector<int> position(vertexCount, -1);
     std::vector<std::uint64_t> edges;
+    std::vector<std::vector<std::vector<int>>> regionLoops(planes.size());
     for (std::size_t id = 0; id < planes.size(); ++id) {
         if (regionFaces[id].empty())
             continue;
@@ -331,17 +320,33 @@ void MergeCoplanarCaps(CutMesh& mesh, const std::vector<Plane>& planes, const Ca
             if (!std::binary_search(edges.begin(), edges.end(), PairKey(b, a)))
                 outline.emplace_back(a, b);
         }
-        std::vector<std::vector<int>> loops;
         for (std::vector<int>& loop : SplitAtRepeatedVertices(ChainLoops(outline), position)) {
             std::erase_if(loop, [&](int v) { return !keep[v]; });
             if (loop.size() >= 3)
-                loops.push_back(std::move(loop));
+                regionLoops[id].push_back(std::move(loop));
         }
+    }
+
+    std::size_t kept = 0;
+    for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
+        const CutFace& face = mesh.faces[f];
+        if (face.inner && face.plane >= 0 && regionChanges[face.plane])
+            continue;
+        mesh.faces[kept] = face;
+        for (CutChannel& c : mesh.channels)
+            c.faces[kept] = c.faces[f];
+        ++kept;
+    }
+    mesh.faces.resize(kept);
+    for (CutChannel& c : mesh.channels)
+        c.faces.resize(kept);
+    for (std::size_t id = 0; id < planes.size(); ++id) {
+        if (regionFaces[id].empty())
+            continue;
         CapStyle regionStyle = style;
         regionStyle.planeId = static_cast<int>(id);
-        AppendCapFaces(loops, planes[id], regionStyle, merged);
+        AppendCapFaces(regionLoops[id], planes[id], regionStyle, mesh);
     }
-    mesh = std::move(merged);
 }
 
 } // namespace Quarix::Shatter

@@ -41,12 +41,6 @@ std::size_t PlaneClipper::MapEdgeHash::operator()(const MapEdgeKey& k) const {
     return static_cast<std::size_t>(h ^ (h >> 29));
 }
 
-std::size_t PlaneClipper::PairHash::operator()(std::uint64_t k) const {
-    k ^= k >> 31;
-    k *= 0x9E3779B97F4A7C15ull;
-    return static_cast<std::size_t>(k ^ (k >> 29));
-}
-
 int PlaneClipper::KeepVertex(const CutMesh& in, int v, CutMesh& out) {
     int& mapped = vertexMap_[v];
     if (mapped < 0) {

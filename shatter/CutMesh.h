@@ -124,10 +124,7 @@ private:
     std::vector<int> vertexMap_;
     std::vector<std::vector<int>> mapVertexMap_;
     std::vector<unsigned char> onPlane_;
-    struct PairHash {
-        std::size_t operator()(std::uint64_t k) const;
-    };
-    FlatTable<std::uint64_t, PairHash> cutVertices_;
+    FlatTable<std::uint64_t, Hash64> cutVertices_;
     std::vector<FlatTable<MapEdgeKey, MapEdgeHash>> cutMapVertices_;
     std::vector<int> touchedFaces_;
     std::vector<int> loopPosition_;

@@ -9,6 +9,15 @@
 
 namespace Quarix::Shatter {
 
+/// Hash of 64-bit keys (packed index pairs) that spreads neighbouring values over the table.
+struct Hash64 {
+    std::size_t operator()(std::uint64_t k) const {
+        k ^= k >> 31;
+        k *= 0x9E3779B97F4A7C15ull;
+        return static_cast<std::size_t>(k ^ (k >> 29));
+    }
+};
+
 /// Key must be default-constructible and equality-comparable; Hash a callable giving a
 /// well-mixed std::size_t.
 template <class Key, class Hash>

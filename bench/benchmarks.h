@@ -45,5 +45,10 @@ std::string BlobRoundtrip();
 /// A 200-brick wall hit by a ball, 100 frames through the host's loop and the driver, against
 /// SimulateFrame alone.
 std::string DriverWall();
+/// A 100-brick wall whose bricks break "To Fragments" (8 pieces) through the shatter library when
+/// hit, 100 frames, against the same scene with demolition off.
+std::string DemolitionVoronoi();
+/// 1,000 bodies with 100 recorded frames baked into animated nodes.
+std::string Bake1000();
 
 } // namespace Quarix::Bench

@@ -45,6 +45,10 @@ const Entry kBenchmarks[] = {
     {"driver_wall",
      "200-brick wall hit by a ball: Range run through the host's loop vs SimulateFrame",
      &Quarix::Bench::DriverWall},
+    {"demolition_voronoi",
+     "100-brick wall hit by a projectile, To Fragments (8) by the shatter library",
+     &Quarix::Bench::DemolitionVoronoi},
+    {"bake_1000", "1,000 bodies x 100 frames baked into animated nodes", &Quarix::Bench::Bake1000},
 };
 
 } // namespace

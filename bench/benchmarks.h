@@ -35,4 +35,8 @@ std::string ShatterScaling();
 /// same scene without demolition.
 std::string DemolitionWall400();
 
+/// 1,000 bricks under two force fields and a blast for 100 frames, against the same scene with an
+/// empty force list.
+std::string Forces1000();
+
 } // namespace Quarix::Bench

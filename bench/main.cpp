@@ -38,6 +38,8 @@ const Entry kBenchmarks[] = {
      &Quarix::Bench::ShatterScaling},
     {"demolition_wall400", "400-brick wall in 20 clusters hit by a projectile, To Elements",
      &Quarix::Bench::DemolitionWall400},
+    {"forces_1000", "1,000 bricks under two force fields and a blast, against no forces",
+     &Quarix::Bench::Forces1000},
 };
 
 } // namespace

@@ -38,5 +38,8 @@ std::string DemolitionWall400();
 /// 1,000 bricks under two force fields and a blast for 100 frames, against the same scene with an
 /// empty force list.
 std::string Forces1000();
+/// A 200-brick wall hit by a ball, 100 frames through the host's loop and the driver, against
+/// SimulateFrame alone.
+std::string DriverWall();
 
 } // namespace Quarix::Bench

@@ -40,6 +40,9 @@ const Entry kBenchmarks[] = {
      &Quarix::Bench::DemolitionWall400},
     {"forces_1000", "1,000 bricks under two force fields and a blast, against no forces",
      &Quarix::Bench::Forces1000},
+    {"driver_wall",
+     "200-brick wall hit by a ball: Range run through the host's loop vs SimulateFrame",
+     &Quarix::Bench::DriverWall},
 };
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "world/QX_BULLET_OBJ_ClassDesc.h"
 #include "world/QX_BULLET_OBJ_Icon.h"
 #include "world/QX_BULLET_OBJ_Params.h"
+#include "world/QX_Simulation_Driver.h"
 #include "world/QX_World_Forces.h"
 
 namespace Quarix {
@@ -28,6 +29,8 @@ QX_BULLET_OBJ::QX_BULLET_OBJ() : core_(std::make_unique<QX_BT_World>()) {
 }
 
 QX_BULLET_OBJ::~QX_BULLET_OBJ() {
+    // The driver and the pick modes must not keep a pointer to a freed world.
+    ForgetWorld(this);
     core_->api = nullptr;
 }
 

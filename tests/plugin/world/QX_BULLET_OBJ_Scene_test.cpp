@@ -6,6 +6,7 @@
 #include "host/CommandModes.h"
 #include "host/Creation.h"
 #include "world/QX_BULLET_OBJ_Icon.h"
+#include "world/QX_Simulation_Driver.h"
 
 #include <chrono>
 #include <numbers>
@@ -244,6 +245,33 @@ TEST_F(WorldTest, GravityLevelTurnsOnlyByRotation) {
     XFormModes after;
     world->ActivateSubobjSel(1, after);
     EXPECT_EQ(after.rotate, nullptr);
+}
+
+// The gravity direction the simulation uses (settings key 4) comes from the gizmo at the next
+// settings snapshot: a rotation turns it, moves and scales do not.
+TEST_F(WorldTest, GizmoRotationReachesTheGravityKeyAtTheNextSnapshot) {
+    INode* node = nullptr;
+    QX_BULLET_OBJ* world = NewWorld(&node);
+    StartSimulation(world, 0); // makes it the driven world
+    StopSimulation();
+    auto gravityAxis = [&] {
+        SnapshotWorldSettings(0);
+        const QX_BT_Vector4 v = world->Core().vectorSettings.get(WorldKey::GravityDirection);
+        return Point3(v[0], v[1], v[2]);
+    };
+    EXPECT_TRUE(gravityAxis().Equals(Point3(0, 0, 1), 1e-6f));
+    world->BeginEditParams(&Host(), 0, nullptr);
+    XFormModes modes;
+    world->ActivateSubobjSel(1, modes);
+    static_cast<MoveModBoxCMode*>(modes.move)->Apply(0, node, Point3(0, 50, 0));
+    static_cast<ScaleModBoxCModeBase*>(modes.scale)->Apply(0, node, Point3(1, 3, 1));
+    EXPECT_TRUE(gravityAxis().Equals(Point3(0, 0, 1), 1e-6f));
+    static_cast<RotateModBoxCMode*>(modes.rotate)
+        ->Apply(0, node, Quat(AngAxis(Point3::YAxis, static_cast<float>(std::numbers::pi / 2))));
+    const Point3 turned = gravityAxis();
+    EXPECT_NEAR(std::fabs(turned.x), 1.0f, 1e-5f);
+    EXPECT_NEAR(turned.z, 0.0f, 1e-5f);
+    world->EndEditParams(&Host(), 0, nullptr);
 }
 
 } // namespace

@@ -42,6 +42,9 @@ std::string DemolitionWall400();
 /// 1,000 bodies x 200 recorded frames: the modifier's chunks saved and loaded (median of five),
 /// against copying the same states out and back.
 std::string BlobRoundtrip();
+/// 1,000 bricks under two force fields and a blast for 100 frames, against the same scene with an
+/// empty force list.
+std::string Forces1000();
 /// A 200-brick wall hit by a ball, 100 frames through the host's loop and the driver, against
 /// SimulateFrame alone.
 std::string DriverWall();

@@ -42,6 +42,8 @@ const Entry kBenchmarks[] = {
      &Quarix::Bench::DemolitionWall400},
     {"blob_roundtrip", "modifier results of 1,000 bodies x 200 frames saved and loaded",
      &Quarix::Bench::BlobRoundtrip},
+    {"forces_1000", "1,000 bricks under two force fields and a blast, against no forces",
+     &Quarix::Bench::Forces1000},
     {"driver_wall",
      "200-brick wall hit by a ball: Range run through the host's loop vs SimulateFrame",
      &Quarix::Bench::DriverWall},

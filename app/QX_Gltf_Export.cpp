@@ -7,6 +7,8 @@
 #include <glm/gtx/matrix_decompose.hpp>
 #include <tiny_gltf.h>
 
+#include "app/QX_Glb_Builder.h"
+
 #include "core/QX_BT_Math.h"
 
 namespace Quarix::App {
@@ -15,61 +17,6 @@ namespace {
 
 /// glTF is Y-up; the scene is Z-up: a quarter turn about -x maps z to y.
 constexpr float kHalfSqrt2 = 0.70710678f;
-
-class GlbBuilder {
-public:
-    /// Appends raw bytes to the single buffer (4-byte aligned) and returns a new view index.
-    int addView(const void* data, size_t bytes, int target) {
-        std::vector<unsigned char>& buffer = model.buffers[0].data;
-        while (buffer.size() % 4)
-            buffer.push_back(0);
-        tinygltf::BufferView view;
-        view.buffer = 0;
-        view.byteOffset = buffer.size();
-        view.byteLength = bytes;
-        if (target)
-            view.target = target;
-        const auto* p = static_cast<const unsigned char*>(data);
-        buffer.insert(buffer.end(), p, p + bytes);
-        model.bufferViews.push_back(view);
-        return int(model.bufferViews.size() - 1);
-    }
-
-    int addAccessor(int view, int componentType, int type, size_t count,
-                    std::vector<double> min = {}, std::vector<double> max = {}) {
-        tinygltf::Accessor a;
-        a.bufferView = view;
-        a.componentType = componentType;
-        a.type = type;
-        a.count = count;
-        a.minValues = std::move(min);
-        a.maxValues = std::move(max);
-        model.accessors.push_back(a);
-        return int(model.accessors.size() - 1);
-    }
-
-    template <typename T>
-    int addFloats(const std::vector<T>& values, int type, size_t components, bool bounds,
-                  int target = 0) {
-        const int view = addView(values.data(), values.size() * sizeof(T), target);
-        const size_t count = values.size() * (sizeof(T) / sizeof(float)) / components;
-        std::vector<double> mn, mx;
-        if (bounds && count > 0) {
-            const float* f = reinterpret_cast<const float*>(values.data());
-            mn.assign(components, 1e30);
-            mx.assign(components, -1e30);
-            for (size_t i = 0; i < count; ++i) {
-                for (size_t c = 0; c < components; ++c) {
-                    mn[c] = std::min(mn[c], double(f[i * components + c]));
-                    mx[c] = std::max(mx[c], double(f[i * components + c]));
-                }
-            }
-        }
-        return addAccessor(view, TINYGLTF_COMPONENT_TYPE_FLOAT, type, count, mn, mx);
-    }
-
-    tinygltf::Model model;
-};
 
 // Flat-shaded triangles of the listed faces, about `centre`.
 void AppendBodyMesh(const QX_BT_Mesh_Data& mesh, const QX_BT_Face_List& faces,
@@ -95,9 +42,6 @@ bool ExportGltf(const std::vector<GltfObject>& objects, const GltfOptions& optio
                 const std::string& path, std::string& error) {
     GlbBuilder b;
     tinygltf::Model& model = b.model;
-    model.asset.version = "2.0";
-    model.asset.generator = "Quarix Rigid";
-    model.buffers.emplace_back();
 
     tinygltf::Node root;
     root.name = "Quarix";
@@ -109,7 +53,7 @@ bool ExportGltf(const std::vector<GltfObject>& objects, const GltfOptions& optio
     std::vector<float> times;
     for (int f = 0; f <= options.frames; ++f)
         times.push_back(float(f) / options.frameRate);
-    const int timeAccessor = b.addFloats(times, TINYGLTF_TYPE_SCALAR, 1, true);
+    const int timeAccessor = b.AddFloats(times.data(), times.size(), TINYGLTF_TYPE_SCALAR, 1, true);
 
     for (const GltfObject& object : objects) {
         tinygltf::Material material;
@@ -135,9 +79,9 @@ bool ExportGltf(const std::vector<GltfObject>& objects, const GltfOptions& optio
 
             tinygltf::Primitive primitive;
             primitive.attributes["POSITION"] =
-                b.addFloats(positions, TINYGLTF_TYPE_VEC3, 3, true, TINYGLTF_TARGET_ARRAY_BUFFER);
+                b.AddFloats(&positions[0].x, positions.size() * 3, TINYGLTF_TYPE_VEC3, 3, true, TINYGLTF_TARGET_ARRAY_BUFFER);
             primitive.attributes["NORMAL"] =
-                b.addFloats(normals, TINYGLTF_TYPE_VEC3, 3, false, TINYGLTF_TARGET_ARRAY_BUFFER);
+                b.AddFloats(&normals[0].x, normals.size() * 3, TINYGLTF_TYPE_VEC3, 3, false, TINYGLTF_TARGET_ARRAY_BUFFER);
             primitive.material = materialIndex;
             primitive.mode = TINYGLTF_MODE_TRIANGLES;
             tinygltf::Mesh gltfMesh;
@@ -188,10 +132,10 @@ bool ExportGltf(const std::vector<GltfObject>& objects, const GltfOptions& optio
                 channel.target_path = property;
                 animation.channels.push_back(channel);
             };
-            addChannel(b.addFloats(translations, TINYGLTF_TYPE_VEC3, 3, false), "translation",
+            addChannel(b.AddFloats(&translations[0].x, translations.size() * 3, TINYGLTF_TYPE_VEC3, 3, false), "translation",
                        "LINEAR");
-            addChannel(b.addFloats(rotations, TINYGLTF_TYPE_VEC4, 4, false), "rotation", "LINEAR");
-            addChannel(b.addFloats(scales, TINYGLTF_TYPE_VEC3, 3, false), "scale", "STEP");
+            addChannel(b.AddFloats(&rotations[0].x, rotations.size() * 4, TINYGLTF_TYPE_VEC4, 4, false), "rotation", "LINEAR");
+            addChannel(b.AddFloats(&scales[0].x, scales.size() * 3, TINYGLTF_TYPE_VEC3, 3, false), "scale", "STEP");
             ++bodyNumber;
         }
     }
@@ -204,20 +148,7 @@ bool ExportGltf(const std::vector<GltfObject>& objects, const GltfOptions& optio
     model.scenes.push_back(scene);
     model.defaultScene = 0;
 
-    // Written beside the target and renamed, so a failed export never leaves half a file.
-    const std::string temporary = path + ".part";
-    tinygltf::TinyGLTF writer;
-    if (!writer.WriteGltfSceneToFile(&model, temporary, false, true, false, true)) {
-        std::remove(temporary.c_str());
-        error = "cannot write glTF file '" + path + "'";
-        return false;
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        error = "cannot write glTF file '" + path + "': " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    return b.WriteGlb(path, error);
 }
 
 } // namespace Quarix::App

@@ -4,48 +4,48 @@
 
 #include <algorithm>
 
-bool NotificationRegistry::Register(NOTIFYPROC proc, void* param, int code) {
+int NotificationRegistry::Register(NOTIFYPROC proc, void* param, int code) {
     if (!proc)
-        return false;
-    const auto same = [&](const Entry& e) {
-        return e.proc == proc && e.param == param && e.code == code;
-    };
-    if (std::none_of(m_entries.begin(), m_entries.end(), same))
-        m_entries.push_back({proc, param, code});
-    return true;
+        return 0;
+    const Entry entry{proc, param, code};
+    if (std::find(m_entries.begin(), m_entries.end(), entry) == m_entries.end())
+        m_entries.push_back(entry);
+    return 1;
 }
 
-bool NotificationRegistry::Unregister(NOTIFYPROC proc, void* param, int code) {
-    const auto it = std::find_if(m_entries.begin(), m_entries.end(), [&](const Entry& e) {
-        return e.proc == proc && e.param == param && e.code == code;
-    });
+int NotificationRegistry::Unregister(NOTIFYPROC proc, void* param, int code) {
+    auto it = std::find(m_entries.begin(), m_entries.end(), Entry{proc, param, code});
     if (it == m_entries.end())
-        return false;
+        return 0;
     m_entries.erase(it);
-    return true;
-}
-
-void NotificationRegistry::UnregisterAll(NOTIFYPROC proc, void* param) {
-    std::erase_if(m_entries, [&](const Entry& e) { return e.proc == proc && e.param == param; });
+    return 1;
 }
 
 void NotificationRegistry::Broadcast(int code, void* callParam) {
-    // A copy, so that procedures may change the registrations while being called.
-    const std::vector<Entry> entries = m_entries;
-    for (const Entry& e : entries) {
-        if (e.code != code)
+    // Work from a snapshot and look each entry up again: a procedure may unregister itself or
+    // another one (a driver that forgets its world, say).
+    const std::vector<Entry> snapshot = m_entries;
+    for (const Entry& entry : snapshot) {
+        if (entry.code != code)
+            continue;
+        if (std::find(m_entries.begin(), m_entries.end(), entry) == m_entries.end())
             continue;
         NotifyInfo info{code, callParam};
-        e.proc(e.param, &info);
+        entry.proc(entry.param, &info);
     }
 }
 
+int NotificationRegistry::Count(int code) const {
+    return static_cast<int>(std::count_if(m_entries.begin(), m_entries.end(),
+                                          [&](const Entry& e) { return e.code == code; }));
+}
+
 int RegisterNotification(NOTIFYPROC proc, void* param, int code) {
-    return GetCOREInterface()->GetNotifications().Register(proc, param, code) ? 1 : 0;
+    return GetCOREInterface()->GetNotifications().Register(proc, param, code);
 }
 
 int UnRegisterNotification(NOTIFYPROC proc, void* param, int code) {
-    return GetCOREInterface()->GetNotifications().Unregister(proc, param, code) ? 1 : 0;
+    return GetCOREInterface()->GetNotifications().Unregister(proc, param, code);
 }
 
 void BroadcastNotification(int code, void* callParam) {

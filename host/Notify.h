@@ -1,55 +1,60 @@
 #pragma once
-// Broadcast notifications: plug-ins register a procedure for a notification code and the host
-// calls it when that moment comes (a scene reset). This is how module-wide
-// state that belongs to a scene learns that the scene is gone: for example a counter that
-// numbers the bodies of a session goes back to zero with a new scene, so that the same scene
-// simulated twice in one process gives the same result as in two processes.
+// Scene lifetime notifications: plug-ins register a procedure for a code and the host calls it
+// when that moment comes (the scene is about to be reset or replaced by a file, a node is about
+// to be deleted). Procedures run on the user-interface thread, in registration order.
 
 #include "host/MaxTypes.h"
 
 #include <vector>
 
-/// The scene is about to be emptied (Interface::ResetScene).
-inline constexpr int NOTIFY_SYSTEM_PRE_RESET = 0x00000007;
-/// The scene was emptied and every scene setting restored (Interface::ResetScene).
-inline constexpr int NOTIFY_SYSTEM_POST_RESET = 0x00000008;
+/// The scene is about to be emptied (Interface::ResetScene); callParam is null.
+inline constexpr int NOTIFY_SYSTEM_PRE_RESET = 0x00000009;
+/// The scene has been emptied; callParam is null.
+inline constexpr int NOTIFY_SYSTEM_POST_RESET = 0x0000000A;
+/// A scene file was read and is about to replace the current scene; callParam is null. Not sent
+/// when the file is refused, since the current scene then stays.
+inline constexpr int NOTIFY_FILE_PRE_OPEN = 0x0000000B;
+/// A scene file replaced the current scene; callParam is null.
+inline constexpr int NOTIFY_FILE_POST_OPEN = 0x0000000C;
+/// A node is about to leave the scene (deleted, or its creation undone); callParam is the INode*,
+/// still valid during the call.
+inline constexpr int NOTIFY_SCENE_PRE_DELETED_NODE = 0x00000043;
+/// The host process is ending; callParam is null.
+inline constexpr int NOTIFY_SYSTEM_SHUTDOWN = 0x00000016;
 
-/// What a notification procedure receives.
+/// What a notification procedure is told.
 struct NotifyInfo {
     int intcode = 0;
-    /// Data of the notification (none of the codes above carries any: null).
     void* callParam = nullptr;
 };
 
-/// A notification procedure; `param` is the pointer given at registration.
+/// A notification procedure: `param` is the value given at registration.
 using NOTIFYPROC = void (*)(void* param, NotifyInfo* info);
 
-/// The registrations of one host. Procedures are called in registration order; a procedure may
-/// register or unregister during a broadcast (changes take effect with the next broadcast).
+/// Registers proc for code (a procedure/param/code triple is registered at most once). Returns
+/// 1, or 0 for a null procedure.
+int RegisterNotification(NOTIFYPROC proc, void* param, int code);
+/// Removes a registration; 0 when it was not registered.
+int UnRegisterNotification(NOTIFYPROC proc, void* param, int code);
+/// Calls every procedure registered for code. A procedure may register or unregister others
+/// meanwhile: one unregistered during the broadcast is not called afterwards.
+void BroadcastNotification(int code, void* callParam = nullptr);
+
+/// The registrations of one host (owned by the Interface).
 class NotificationRegistry {
 public:
-    /// Registers (proc, param) for `code`; a repeated registration is ignored. False for null.
-    bool Register(NOTIFYPROC proc, void* param, int code);
-    /// Removes the registration; false when there was none.
-    bool Unregister(NOTIFYPROC proc, void* param, int code);
-    /// Removes every registration of `proc` with `param`, whatever the code.
-    void UnregisterAll(NOTIFYPROC proc, void* param);
-    /// Calls every procedure registered for `code`.
-    void Broadcast(int code, void* callParam = nullptr);
-    int Count() const { return static_cast<int>(m_entries.size()); }
+    int Register(NOTIFYPROC proc, void* param, int code);
+    int Unregister(NOTIFYPROC proc, void* param, int code);
+    void Broadcast(int code, void* callParam);
+    /// Registrations for code.
+    int Count(int code) const;
 
 private:
     struct Entry {
         NOTIFYPROC proc;
         void* param;
         int code;
+        bool operator==(const Entry&) const = default;
     };
     std::vector<Entry> m_entries;
 };
-
-/// Registration with the host of this process (GetCOREInterface). Non-zero on success.
-int RegisterNotification(NOTIFYPROC proc, void* param, int code);
-/// Non-zero when the registration existed.
-int UnRegisterNotification(NOTIFYPROC proc, void* param, int code);
-/// Sends `code` to every procedure registered with the host of this process.
-void BroadcastNotification(int code, void* callParam = nullptr);

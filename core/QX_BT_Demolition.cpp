@@ -162,11 +162,11 @@ bool QX_BT_MeshController::testDemolition(QX_BT_Body& body, float x, bool relax,
         return false;
     if (primary && captureOn && attempt(DemolitionKind::Captured))
         return true;
-    const int32_t toElements =
+    const QX_BT_Int_Key toElements =
         primary ? ObjectKey::PrimaryToElements : ObjectKey::SecondaryToElements;
-    const int32_t toClusters =
+    const QX_BT_Int_Key toClusters =
         primary ? ObjectKey::PrimaryToClusters : ObjectKey::SecondaryToClusters;
-    const int32_t toFragments =
+    const QX_BT_Int_Key toFragments =
         primary ? ObjectKey::PrimaryToFragments : ObjectKey::SecondaryToFragments;
     if (intSettings.get(toElements) != 0 && attempt(DemolitionKind::Elements))
         return true;

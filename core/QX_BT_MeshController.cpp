@@ -19,70 +19,6 @@ constexpr float kRollingFrictionLever = 0.01f;
 /// velocity of 50 units per second per unit of travel.
 constexpr float kStartImpulseScale = 50.0f;
 
-// The modifier's parameter defaults, copied into a new object core so that a core used without
-// a modifier behaves like a freshly created one.
-struct IntDefault {
-    int32_t key;
-    int32_t value;
-};
-struct FloatDefault {
-    int32_t key;
-    float value;
-};
-constexpr IntDefault kIntDefaults[] = {
-    {ObjectKey::RigidType, Dynamic},
-    {ObjectKey::MeshType, QX_BT_Mesh_Convex},
-    {ObjectKey::GroupCount, kOneGroupPerElement},
-    {ObjectKey::Amount, 25},
-    {ObjectKey::Seed, 0},
-    {ObjectKey::Percentage, 10},
-    {ObjectKey::Variation, 25},
-    {ObjectKey::DemolishToCapture, 0},
-    {ObjectKey::PrimaryToFragments, 0},
-    {ObjectKey::PrimaryToClusters, 0},
-    {ObjectKey::PrimaryToElements, 0},
-    {ObjectKey::SecondaryToFragments, 0},
-    {ObjectKey::SecondaryToClusters, 0},
-    {ObjectKey::SecondaryToElements, 0},
-    {ObjectKey::ClusterizationDepth, 1},
-    {ObjectKey::SafeFrames, 2},
-    {ObjectKey::Probability, 100},
-    {ObjectKey::AmountLimit, 4000},
-    {ObjectKey::NumFragments, 5},
-    {ObjectKey::FragmentsVariation, 30},
-    {ObjectKey::FragmentsMaterialID, 1},
-    {ObjectKey::EnableDTD, 0},
-    {ObjectKey::Continuity, 0},
-    {ObjectKey::EnableDTDBG, 0},
-    {ObjectKey::EnableKTD, 0},
-    {ObjectKey::KTDByCollide, 0},
-    {ObjectKey::KtDFrame, 0},
-    {ObjectKey::EnableKTDBG, 0},
-    {ObjectKey::DeactivationTime, 1000},
-    {ObjectKey::ExplodeStart, 0},
-    {ObjectKey::ExplodeEnd, 100},
-};
-constexpr FloatDefault kFloatDefaults[] = {
-    {ObjectKey::Density, 4.0f},
-    {ObjectKey::Friction, 0.82f},
-    {ObjectKey::Restitution, 0.04f},
-    {ObjectKey::Solidity, 22.0f},
-    {ObjectKey::SizeLimit, 0.0f},
-    {ObjectKey::SpeedLimit, 0.0f},
-    {ObjectKey::DepthFade, 0.5f},
-    {ObjectKey::Bias, 0.0f},
-    {ObjectKey::ReviveByVelocity, 10.0f},
-    {ObjectKey::ReviveByOffset, 10.0f},
-    {ObjectKey::KtDForce, 0.0f},
-    {ObjectKey::KtDDistance, 0.0f},
-    {ObjectKey::Margin, 0.0f},
-    {ObjectKey::DampingLinear, 0.0f},
-    {ObjectKey::DampingAngular, 0.2f},
-    {ObjectKey::SleepingLinear, 1.0f},
-    {ObjectKey::SleepingAngular, 1.0f},
-    {ObjectKey::StartImpulseFactor, 1.0f},
-};
-
 QX_BT_Body_State StateFromBody(const QX_BT_Body& body, const glm::mat4& placementInverse) {
     QX_BT_Body_State state;
     state.transform = placementInverse * FromBulletTransform(body.getWorldTransform());
@@ -173,10 +109,10 @@ int32_t LifeCode(const QX_BT_Body_Data& body, float x) {
 }
 
 QX_BT_MeshController::QX_BT_MeshController(QX_BT_MeshController_API_Interface* api_) : api(api_) {
-    for (const IntDefault& d : kIntDefaults)
-        intSettings.set(d.key, d.value);
-    for (const FloatDefault& d : kFloatDefaults)
-        floatSettings.set(d.key, d.value);
+    // The modifier's parameter defaults, so that a core used without a modifier behaves like a
+    // freshly created one.
+    intSettings.setInitial(ObjectKey::kInts);
+    floatSettings.setInitial(ObjectKey::kFloats);
 }
 
 QX_BT_MeshController::~QX_BT_MeshController() {

@@ -14,6 +14,7 @@
 #include "core/QX_BT_API_Interfaces.h"
 #include "core/QX_BT_Body.h"
 #include "core/QX_BT_Mesh_Data.h"
+#include "core/QX_BT_Setting_Keys.h"
 #include "core/QX_BT_Settings.h"
 #include "core/QX_BT_Shape_Builder.h"
 
@@ -53,70 +54,31 @@ using QX_BT_Fragment_Operation =
     std::function<bool(QX_BT_Mesh_Data& piece, int32_t count, float bias, int32_t materialID,
                        const glm::vec3& impact)>;
 
+/// What a version 2.0 scene file stored besides the simulation mesh. The three arrays are kept
+/// byte for byte, so that an object loaded from such a file and not simulated since is written
+/// back as it came.
+struct QX_BT_Legacy_Data {
+    /// Element face lists: int32 n, then per element int32 m and m face indices.
+    std::vector<uint8_t> elementData;
+    /// Settings items of 8 bytes: a 4-byte value and an int32 flag (non-zero = set).
+    std::vector<uint8_t> settingsRecord;
+    /// Body links: 8 bytes (two int32) per body.
+    std::vector<uint8_t> bodyLinks;
+    /// The stored 4x4 matrix (column by column).
+    glm::mat4 matrix{1.0f};
+    /// The stored 4-byte value, uninterpreted.
+    uint32_t value = 0;
+    /// Set when a loaded legacy settings record still has to be applied to the parameters;
+    /// the modifier clears it once it has done so.
+    bool settingsPending = false;
+};
+
 /// Life code of a body at frame x: 0 alive, otherwise the before/after mode that applies.
 int32_t LifeCode(const QX_BT_Body_Data& body, float x);
 /// Whether a body is alive at frame x.
 inline bool IsAlive(const QX_BT_Body_Data& body, float x) {
     return LifeCode(body, x) == 0;
 }
-
-/// Object setting keys of the object core's tables.
-namespace ObjectKey {
-constexpr int32_t MeshBuilt = 0;      ///< int: 1 after a rebuild, 0 when the input mesh differs
-constexpr int32_t ScaleUnchanged = 1; ///< int: written by the world's restart test
-constexpr int32_t RigidType = 2;
-constexpr int32_t MeshType = 3;
-constexpr int32_t GroupCount = 4; ///< 2147483647 one group per element, 1 one group, else clusters
-constexpr int32_t Amount = 5;
-constexpr int32_t Seed = 6;
-constexpr int32_t Percentage = 7;
-constexpr int32_t Density = 8;
-constexpr int32_t Friction = 9;
-constexpr int32_t Restitution = 10;
-constexpr int32_t Solidity = 11; ///< float "Separate Impulse" of the Properties rollout
-constexpr int32_t Variation = 12;
-constexpr int32_t DemolishToCapture = 13;
-constexpr int32_t PrimaryToFragments = 14;
-constexpr int32_t PrimaryToClusters = 15;
-constexpr int32_t PrimaryToElements = 16;
-constexpr int32_t SecondaryToFragments = 17;
-constexpr int32_t SecondaryToClusters = 18;
-constexpr int32_t SecondaryToElements = 19;
-constexpr int32_t ClusterizationDepth = 20;
-constexpr int32_t SafeFrames = 21; ///< "Timde Delay"
-constexpr int32_t Probability = 22;
-constexpr int32_t SizeLimit = 23;
-constexpr int32_t SpeedLimit = 24;
-constexpr int32_t AmountLimit = 25;
-constexpr int32_t NumFragments = 26;
-constexpr int32_t FragmentsVariation = 27;
-constexpr int32_t DepthFade = 28;
-constexpr int32_t Bias = 29;
-constexpr int32_t FragmentsMaterialID = 30;
-constexpr int32_t EnableDTD = 31;
-constexpr int32_t Continuity = 32;
-constexpr int32_t ReviveByVelocity = 33;
-constexpr int32_t ReviveByOffset = 34;
-constexpr int32_t EnableDTDBG = 35;
-constexpr int32_t EnableKTD = 36;
-constexpr int32_t KTDByCollide = 37;
-constexpr int32_t KtDFrame = 38;
-constexpr int32_t KtDForce = 39;
-constexpr int32_t KtDDistance = 40;
-constexpr int32_t EnableKTDBG = 41;
-constexpr int32_t Margin = 42;
-constexpr int32_t DampingLinear = 43;
-constexpr int32_t DampingAngular = 44;
-constexpr int32_t DeactivationTime = 45;
-constexpr int32_t SleepingLinear = 46;
-constexpr int32_t SleepingAngular = 47;
-constexpr int32_t StartImpulseFactor = 48; ///< float "Separate Impulse" of the Advanced rollout
-constexpr int32_t ExplodeStart = 49;
-constexpr int32_t ExplodeEnd = 50;
-} // namespace ObjectKey
-
-/// Group count meaning "one group per element" (and "one body per child" when splitting).
-constexpr int32_t kOneGroupPerElement = 2147483647;
 
 /// What a demolished body is replaced by, as demolishBody numbers it.
 namespace DemolitionKind {
@@ -244,6 +206,8 @@ public:
     float loadedVersion = -1.0f;
     /// Loaded shapes, groups and body records waiting for restorePending.
     QX_BT_Stored_Bodies pending;
+    /// Data of a version 2.0 file, kept to write it back while its records are pending.
+    QX_BT_Legacy_Data legacy;
     /// Whether loaded results are held (a kept blob or pending records).
     bool holdsPersistedResults() const { return !keptBlob.empty() || !pending.empty(); }
 

@@ -116,6 +116,7 @@ void QX_BT_MeshController::ResetRunState() {
     keptBlob.clear();
     loadedVersion = -1.0f;
     pending = QX_BT_Stored_Bodies{};
+    legacy = QX_BT_Legacy_Data{};
     simulationMesh = QX_BT_Mesh_Data{};
     outputMesh = QX_BT_Mesh_Data{};
 }

@@ -197,30 +197,9 @@ QX_BT_World::~QX_BT_World() = default;
 QX_BT_World::QX_BT_World() : solver_(std::make_unique<btSequentialImpulseConstraintSolver>()) {
     // The world parameter defaults; entries are written through the setter so that the first
     // run always starts from scratch.
-    for (int32_t key = 0; key <= 19; ++key) {
-        switch (key) {
-        case WorldKey::GravityDirection:
-        case WorldKey::GroundOrigin:
-        case WorldKey::GroundNormal:
-            vectorSettings.set(key, QX_BT_Vector4{0, 0, 0, 0});
-            break;
-        case WorldKey::SubSteps:
-        case WorldKey::GroundPlane:
-        case WorldKey::StartFrame:
-        case WorldKey::EndFrame:
-        case WorldKey::HideCorrupted:
-        case WorldKey::DeactivationTime:
-            intSettings.set(key, 0);
-            break;
-        default:
-            floatSettings.set(key, 0.0f);
-            break;
-        }
-    }
-    intSettings.set(WorldKey::SubSteps, 5);
-    intSettings.set(WorldKey::GroundPlane, 1);
-    intSettings.set(WorldKey::EndFrame, 100);
-    intSettings.set(WorldKey::DeactivationTime, 1000);
+    intSettings.setInitial(WorldKey::kInts);
+    floatSettings.setInitial(WorldKey::kFloats);
+    vectorSettings.setInitial(WorldKey::kVectors);
 
     // Bullet's own contact generation: one new point per convex pair and step. Multipoint
     // iterations fill a new manifold at once, but every manifold is new at the start of each

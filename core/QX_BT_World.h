@@ -10,35 +10,12 @@
 
 #include "core/QX_BT_API_Interfaces.h"
 #include "core/QX_BT_MeshController.h"
+#include "core/QX_BT_Setting_Keys.h"
 #include "core/QX_BT_Settings.h"
 
 class btSequentialImpulseConstraintSolver;
 
 namespace Quarix {
-
-/// World setting keys.
-namespace WorldKey {
-constexpr int32_t DeltaTime = 0;        ///< float: time scale of a frame
-constexpr int32_t ScaleFactor = 1;      ///< float: scene-to-simulation scale
-constexpr int32_t SubSteps = 2;         ///< int "Simule Speed": Bullet steps per frame, >= 1
-constexpr int32_t Gravity = 3;          ///< float: gravity magnitude
-constexpr int32_t GravityDirection = 4; ///< vector
-constexpr int32_t GroundPlane = 5;      ///< int "Infinit Plane": ground on when non-zero
-constexpr int32_t GroundOrigin = 6;     ///< vector, scene units
-constexpr int32_t GroundNormal = 7;     ///< vector
-constexpr int32_t StartFrame = 8;       ///< int: scene frame of simulation frame 0
-constexpr int32_t EndFrame = 9;         ///< int: read by the driver only
-constexpr int32_t GlobalSolidity = 10;
-constexpr int32_t Margin = 11;
-constexpr int32_t SeparateImpulse = 12;
-constexpr int32_t HideCorrupted = 13;
-constexpr int32_t DampingLinear = 14;
-constexpr int32_t DampingAngular = 15;
-constexpr int32_t DeactivationTime = 16; ///< int, milliseconds: Bullet's gDeactivationTime
-constexpr int32_t SleepingLinear = 17;
-constexpr int32_t SleepingAngular = 18;
-constexpr int32_t ForcesStrength = 19; ///< float "Forces Strenght"
-} // namespace WorldKey
 
 /// Bullet steps per frame: one frame advances simulated time by "DeltaTime" / 40 seconds.
 constexpr double kFramesPerSimulatedSecond = 40.0;

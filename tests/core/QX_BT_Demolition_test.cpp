@@ -212,8 +212,9 @@ TEST(QX_BT_Demolition_Wall, SafeFramesHoldChildrenAndTheDepthLimitStopsTheNextGe
     deeper.run(0, 7);
     auto deeperGenerations = deeper.byDepth();
     for (const QX_BT_Body* grandchild : deeperGenerations[2]) {
-        if (grandchild->compoundShape()->getNumChildShapes() > 1)
+        if (grandchild->compoundShape()->getNumChildShapes() > 1) {
             EXPECT_EQ(grandchild->lifeEnd, 4.0f);
+        }
     }
 
     // Without safe frames every generation breaks in the frame it was born: frame 0 runs three

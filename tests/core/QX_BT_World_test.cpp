@@ -341,7 +341,7 @@ TEST(QX_BT_World, SettingsRoundTripAndRejectDamagedBlocks) {
     QX_BT_World loaded;
     std::string error;
     ASSERT_TRUE(loaded.Deserialise(block.data(), block.size(), &error)) << error;
-    EXPECT_EQ(loaded.intSettings.get(42), -7);
+    EXPECT_EQ(loaded.intSettings.find(42)->value, -7);
     EXPECT_EQ(loaded.floatSettings.get(WorldKey::Gravity), 3.5f);
     EXPECT_EQ(loaded.vectorSettings.get(WorldKey::GroundNormal)[3], 9.0f);
     EXPECT_FALSE(loaded.intSettings.anyChanged());
@@ -352,7 +352,7 @@ TEST(QX_BT_World, SettingsRoundTripAndRejectDamagedBlocks) {
         QX_BT_World target;
         target.intSettings.set(42, 1);
         EXPECT_FALSE(target.Deserialise(block.data(), cut, &error)) << cut;
-        EXPECT_EQ(target.intSettings.get(42), 1);
+        EXPECT_EQ(target.intSettings.find(42)->value, 1);
     }
     std::vector<uint8_t> hostile = block;
     const int32_t huge = 0x7fffffff;

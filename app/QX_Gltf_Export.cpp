@@ -79,9 +79,11 @@ bool ExportGltf(const std::vector<GltfObject>& objects, const GltfOptions& optio
 
             tinygltf::Primitive primitive;
             primitive.attributes["POSITION"] =
-                b.AddFloats(&positions[0].x, positions.size() * 3, TINYGLTF_TYPE_VEC3, 3, true, TINYGLTF_TARGET_ARRAY_BUFFER);
+                b.AddFloats(&positions[0].x, positions.size() * 3, TINYGLTF_TYPE_VEC3, 3, true,
+                            TINYGLTF_TARGET_ARRAY_BUFFER);
             primitive.attributes["NORMAL"] =
-                b.AddFloats(&normals[0].x, normals.size() * 3, TINYGLTF_TYPE_VEC3, 3, false, TINYGLTF_TARGET_ARRAY_BUFFER);
+                b.AddFloats(&normals[0].x, normals.size() * 3, TINYGLTF_TYPE_VEC3, 3, false,
+                            TINYGLTF_TARGET_ARRAY_BUFFER);
             primitive.material = materialIndex;
             primitive.mode = TINYGLTF_MODE_TRIANGLES;
             tinygltf::Mesh gltfMesh;
@@ -132,10 +134,14 @@ bool ExportGltf(const std::vector<GltfObject>& objects, const GltfOptions& optio
                 channel.target_path = property;
                 animation.channels.push_back(channel);
             };
-            addChannel(b.AddFloats(&translations[0].x, translations.size() * 3, TINYGLTF_TYPE_VEC3, 3, false), "translation",
-                       "LINEAR");
-            addChannel(b.AddFloats(&rotations[0].x, rotations.size() * 4, TINYGLTF_TYPE_VEC4, 4, false), "rotation", "LINEAR");
-            addChannel(b.AddFloats(&scales[0].x, scales.size() * 3, TINYGLTF_TYPE_VEC3, 3, false), "scale", "STEP");
+            addChannel(b.AddFloats(&translations[0].x, translations.size() * 3, TINYGLTF_TYPE_VEC3,
+                                   3, false),
+                       "translation", "LINEAR");
+            addChannel(
+                b.AddFloats(&rotations[0].x, rotations.size() * 4, TINYGLTF_TYPE_VEC4, 4, false),
+                "rotation", "LINEAR");
+            addChannel(b.AddFloats(&scales[0].x, scales.size() * 3, TINYGLTF_TYPE_VEC3, 3, false),
+                       "scale", "STEP");
             ++bodyNumber;
         }
     }

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "app/QX_Glb_Builder.h"
+#include "app/QX_Session.h"
 #include "host/IQXBodyPlayback.h"
 #include "host/Interface.h"
 #include "host/Modifier.h"
@@ -27,8 +28,8 @@ Trs ToTrs(const Matrix3& m, double metres) {
     Point3 axis[3];
     for (int i = 0; i < 3; ++i) {
         axis[i] = m.GetRow(i);
-        const float length = std::sqrt(axis[i].x * axis[i].x + axis[i].y * axis[i].y +
-                                       axis[i].z * axis[i].z);
+        const float length =
+            std::sqrt(axis[i].x * axis[i].x + axis[i].y * axis[i].y + axis[i].z * axis[i].z);
         out.s[i] = length;
         if (length > 0.0f)
             axis[i] = axis[i] * (1.0f / length);
@@ -106,20 +107,6 @@ struct Track {
     }
 };
 
-/// The body playback of the topmost modifier of a node's stack that offers one.
-IQXBodyPlayback* FindPlayback(INode& node) {
-    Object* obj = node.GetObjectRef();
-    while (obj && obj->SuperClassID() == GEN_DERIVOB_CLASS_ID) {
-        auto* derived = static_cast<IDerivedObject*>(obj);
-        for (int i = 0; i < derived->NumModifiers(); ++i) {
-            if (IQXBodyPlayback* p = GetBodyPlaybackInterface(derived->GetModifier(i)))
-                return p;
-        }
-        obj = derived->GetObjRef();
-    }
-    return nullptr;
-}
-
 class SceneExporter {
 public:
     SceneExporter(Interface& ip, const SceneExportOptions& options)
@@ -141,7 +128,7 @@ public:
         for (INode* node : m_ip.AllNodes()) {
             if (node->IsHidden())
                 continue;
-            IQXBodyPlayback* playback = FindPlayback(*node);
+            IQXBodyPlayback* playback = FindBodyPlayback(*node);
             if (playback && playback->BodyCount() > 0)
                 ExportBodies(*node, *playback);
             else
@@ -202,8 +189,7 @@ private:
                 } else {
                     out = uint32_t(sums.size());
                     const Point3 p = mesh.verts[f.v[k]];
-                    positions.insert(positions.end(), {float(p.x * m_metres),
-                                                       float(p.y * m_metres),
+                    positions.insert(positions.end(), {float(p.x * m_metres), float(p.y * m_metres),
                                                        float(p.z * m_metres)});
                     sums.push_back(Point3());
                     if (f.smGroup)
@@ -221,9 +207,9 @@ private:
             normals.insert(normals.end(), {n.x, n.y, n.z});
         }
         tinygltf::Primitive primitive;
-        primitive.attributes["POSITION"] = m_b.AddFloats(positions.data(), positions.size(),
-                                                         TINYGLTF_TYPE_VEC3, 3, true,
-                                                         TINYGLTF_TARGET_ARRAY_BUFFER);
+        primitive.attributes["POSITION"] =
+            m_b.AddFloats(positions.data(), positions.size(), TINYGLTF_TYPE_VEC3, 3, true,
+                          TINYGLTF_TARGET_ARRAY_BUFFER);
         primitive.attributes["NORMAL"] =
             m_b.AddFloats(normals.data(), normals.size(), TINYGLTF_TYPE_VEC3, 3, false,
                           TINYGLTF_TARGET_ARRAY_BUFFER);

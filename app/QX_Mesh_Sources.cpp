@@ -121,8 +121,7 @@ Mesh LoadObjMesh(const std::string& path) {
                 const int v = idx[offset + size_t(c)].vertex_index;
                 if (v < 0 || size_t(v) >= vertexCount)
                     throw InputError(path + ": shape '" + shape.name + "' refers to vertex " +
-                                     std::to_string(v + 1) + " of " +
-                                     std::to_string(vertexCount));
+                                     std::to_string(v + 1) + " of " + std::to_string(vertexCount));
                 f.v[c] = DWORD(v);
             }
             f.setEdgeVisFlags(TRUE, TRUE, TRUE);
@@ -273,7 +272,7 @@ Mesh LoadGltfMesh(const std::string& path, double unitsPerMetre) {
     Mesh mesh;
     std::vector<int> depth(model.nodes.size(), 0);
     const std::function<void(int, const Matrix3&, int)> visit = [&](int n, const Matrix3& parent,
-                                                                     int level) {
+                                                                    int level) {
         if (n < 0 || size_t(n) >= model.nodes.size() || level > 64)
             reader.Fail("node " + std::to_string(n) + " is missing or nested too deeply");
         const tinygltf::Node& node = model.nodes[size_t(n)];

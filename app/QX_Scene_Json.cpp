@@ -101,8 +101,8 @@ private:
                 std::string list;
                 for (const std::string& a : allowed)
                     list += (list.empty() ? "" : ", ") + a;
-                Fail(path / it.key(), "unknown key \"" + it.key() + "\" (expected one of " + list +
-                                          ")");
+                Fail(path / it.key(),
+                     "unknown key \"" + it.key() + "\" (expected one of " + list + ")");
             }
         }
     }
@@ -175,8 +175,8 @@ private:
         const bool hasMesh = j.contains("mesh"), hasObject = j.contains("object");
         if (hasMesh == hasObject)
             Fail(path, "expected exactly one of \"mesh\" and \"object\"");
-        Object* object = hasMesh ? ReadMesh(j["mesh"], path / "mesh")
-                                 : ReadObject(j["object"], path / "object");
+        Object* object =
+            hasMesh ? ReadMesh(j["mesh"], path / "mesh") : ReadObject(j["object"], path / "object");
         // The node owns the object from here on, so that a later failure frees it with the
         // scene.
         INode* node = m_ip.CreateObjectNode(object);
@@ -259,8 +259,8 @@ private:
     // --- meshes -----------------------------------------------------------------------------
     Object* ReadMesh(const json& j, const Path& path) {
         Expect(j.is_object(), path, "a mesh object (primitive, file or generator)", j);
-        const int kinds = int(j.contains("primitive")) + int(j.contains("file")) +
-                          int(j.contains("generator"));
+        const int kinds =
+            int(j.contains("primitive")) + int(j.contains("file")) + int(j.contains("generator"));
         if (kinds != 1)
             Fail(path, "expected exactly one of \"primitive\", \"file\" and \"generator\"");
         if (j.contains("primitive"))
@@ -284,7 +284,8 @@ private:
         const std::string k = kind.get<std::string>();
         if (k == "box") {
             CheckKeys(j, path, {"primitive", "size", "segments"});
-            const Point3 s = Size(Member(j, path, "size", "[length, width, height]"), path / "size");
+            const Point3 s =
+                Size(Member(j, path, "size", "[length, width, height]"), path / "size");
             auto box = std::make_unique<BoxObject>(s.x, s.y, s.z);
             if (const auto seg = j.find("segments"); seg != j.end()) {
                 const Point3 n = Vector(*seg, path / "segments", 1, 200);
@@ -362,36 +363,33 @@ private:
             gap = float(Number(*g, path / "gap", 0.0, kMaxCoordinate));
         if (k == "wall") {
             CheckKeys(j, path, {"generator", "columns", "rows", "brick", "gap"});
-            const int columns = Integer(Member(j, path, "columns", "a column count"),
-                                        path / "columns", 1, 10000);
+            const int columns =
+                Integer(Member(j, path, "columns", "a column count"), path / "columns", 1, 10000);
             const int rows =
                 Integer(Member(j, path, "rows", "a row count"), path / "rows", 1, 10000);
             if (double(columns) * rows > kMaxElements)
                 Fail(path, "expected at most a million bricks");
-            return MakeBrickWall(columns, rows,
-                                 Size(Member(j, path, "brick", "[length, depth, height]"),
-                                      path / "brick"),
-                                 gap);
+            return MakeBrickWall(
+                columns, rows,
+                Size(Member(j, path, "brick", "[length, depth, height]"), path / "brick"), gap);
         }
         if (k == "stack") {
             CheckKeys(j, path, {"generator", "count", "box", "gap"});
-            const int count = Integer(Member(j, path, "count", "a box count"), path / "count", 1,
-                                      kMaxElements);
-            return MakeStack(count, Size(Member(j, path, "box", "[length, width, height]"),
-                                         path / "box"),
-                             gap);
+            const int count =
+                Integer(Member(j, path, "count", "a box count"), path / "count", 1, kMaxElements);
+            return MakeStack(
+                count, Size(Member(j, path, "box", "[length, width, height]"), path / "box"), gap);
         }
         if (k == "grid") {
             CheckKeys(j, path, {"generator", "counts", "piece", "gap"});
-            const Point3 n = Vector(Member(j, path, "counts", "[nx, ny, nz]"), path / "counts", 1,
-                                    kMaxElements);
+            const Point3 n =
+                Vector(Member(j, path, "counts", "[nx, ny, nz]"), path / "counts", 1, kMaxElements);
             if (n.x != std::floor(n.x) || n.y != std::floor(n.y) || n.z != std::floor(n.z) ||
                 double(n.x) * n.y * n.z > kMaxElements)
                 Fail(path / "counts", "expected whole counts of at most a million pieces in all");
-            return MakeGrid(int(n.x), int(n.y), int(n.z),
-                            Size(Member(j, path, "piece", "[length, width, height]"),
-                                 path / "piece"),
-                            gap);
+            return MakeGrid(
+                int(n.x), int(n.y), int(n.z),
+                Size(Member(j, path, "piece", "[length, width, height]"), path / "piece"), gap);
         }
         Fail(kp, "expected \"wall\", \"stack\" or \"grid\", got " + Got(kind));
     }
@@ -465,8 +463,8 @@ private:
         for (auto it = params.begin(); it != params.end(); ++it) {
             const auto [block, id] = FindParam(anim, it.key());
             if (!block)
-                Fail(path / it.key(), "class \"" + className + "\" has no parameter named \"" +
-                                          it.key() + "\"");
+                Fail(path / it.key(),
+                     "class \"" + className + "\" has no parameter named \"" + it.key() + "\"");
             SetParam(*block, id, it.value(), path / it.key());
         }
     }
@@ -494,7 +492,8 @@ private:
     void SetPlain(IParamBlock2& block, const ParamDef& def, TimeValue t, const json& v,
                   const Path& path) {
         const ParamType2 base = def.BaseType();
-        const double lo = def.hasRange ? def.rangeLo : -3.4e38, hi = def.hasRange ? def.rangeHi : 3.4e38;
+        const double lo = def.hasRange ? def.rangeLo : -3.4e38,
+                     hi = def.hasRange ? def.rangeHi : 3.4e38;
         BOOL ok = FALSE;
         if (base == TYPE_STRING) {
             Expect(v.is_string(), path, "a text", v);
@@ -585,6 +584,7 @@ std::pair<int, int> LineAndColumn(const std::string& text, size_t offset) {
 
 void LoadJsonSceneText(Interface& ip, const std::string& text, const std::string& fileName,
                        const std::string& folder) {
+    ip.ResetScene();
     json root;
     try {
         root = json::parse(text);
@@ -598,7 +598,6 @@ void LoadJsonSceneText(Interface& ip, const std::string& text, const std::string
         throw InputError(fileName + ":" + std::to_string(line) + ":" + std::to_string(column) +
                          ": syntax error: " + why);
     }
-    ip.ResetScene();
     try {
         SceneBuilder(ip, fileName, folder).Build(root);
     } catch (...) {

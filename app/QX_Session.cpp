@@ -1,5 +1,6 @@
 #include "app/QX_Session.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -90,7 +91,17 @@ std::string PluginFolder() {
         return env;
     std::error_code ec;
     const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string(".") : exe.parent_path().string();
+    if (ec)
+        return ".";
+    // Next to the executable when modules lie there; in a build tree they lie in plugins/
+    // beside the executable's folder.
+    const std::filesystem::path here = exe.parent_path();
+    for (const auto& entry : std::filesystem::directory_iterator(here, ec)) {
+        if (entry.path().extension() == ".dlm")
+            return here.string();
+    }
+    const std::filesystem::path built = here.parent_path() / "plugins";
+    return std::filesystem::is_directory(built) ? built.string() : here.string();
 }
 
 int LoadPlugins(Interface& ip, const std::string& folder, std::vector<std::string>& errors) {
@@ -118,6 +129,26 @@ void LoadSceneAny(Interface& ip, const std::string& path) {
         throw InputError(error);
 }
 
+IQXBodyPlayback* FindBodyPlayback(INode& node) {
+    Object* base = nullptr;
+    for (Modifier* mod : StackOf(node, base)) {
+        if (IQXBodyPlayback* p = GetBodyPlaybackInterface(mod))
+            return p;
+    }
+    return nullptr;
+}
+
+int CountBodiesAlive(Interface& ip, int frame) {
+    int alive = 0;
+    for (INode* node : ip.AllNodes()) {
+        IQXBodyPlayback* p = FindBodyPlayback(*node);
+        Matrix3 tm;
+        for (int i = 0; p && i < p->BodyCount(); ++i)
+            alive += p->GetBodyTM(i, float(frame), tm) ? 1 : 0;
+    }
+    return alive;
+}
+
 INode* FindNodeOfClass(Interface& ip, const char* className) {
     ClassDesc* cd = ip.GetClassDirectory().FindByName(FromUtf8(className).c_str());
     if (!cd)
@@ -142,8 +173,8 @@ void DescribeScene(Interface& ip, std::ostream& out) {
     for (INode* node : nodes) {
         Object* base = nullptr;
         const std::vector<Modifier*> mods = StackOf(*node, base);
-        out << "node \"" << ToUtf8(node->GetName()) << "\": "
-            << (base ? ClassName(base) : std::string("no object")) << "\n";
+        out << "node \"" << ToUtf8(node->GetName())
+            << "\": " << (base ? ClassName(base) : std::string("no object")) << "\n";
         if (base)
             DescribeParams(*base, out, "  ");
         for (Modifier* mod : mods) {
@@ -158,36 +189,31 @@ void DescribeScene(Interface& ip, std::ostream& out) {
 
 RecordSummary SummarizeRecords(Interface& ip) {
     RecordSummary summary;
+    int lastFrame = 0;
     for (INode* node : ip.AllNodes()) {
-        Object* base = nullptr;
-        for (Modifier* mod : StackOf(*node, base)) {
-            IQXBodyPlayback* p = GetBodyPlaybackInterface(mod);
-            if (!p || p->BodyCount() == 0)
-                continue;
-            ++summary.simulatedObjects;
-            summary.bodies += p->BodyCount();
-            summary.recordedFrames = std::max(summary.recordedFrames, p->RecordedFrameCount());
-            const int first = p->FirstFrame(), end = first + p->RecordedFrameCount();
-            for (int i = 0; i < p->BodyCount(); ++i) {
-                for (int f = first; f < end; ++f) {
-                    Matrix3 tm;
-                    const unsigned char alive = p->GetBodyTM(i, float(f), tm) ? 1 : 0;
-                    Mix(summary.hash, &alive, 1);
-                    if (!alive)
-                        continue;
-                    for (int r = 0; r < 4; ++r) {
-                        const Point3 row = tm.GetRow(r);
-                        const float v[3] = {row.x, row.y, row.z};
-                        Mix(summary.hash, v, sizeof v);
-                    }
-                }
+        IQXBodyPlayback* p = FindBodyPlayback(*node);
+        if (!p || p->BodyCount() == 0)
+            continue;
+        lastFrame = std::max(lastFrame, p->FirstFrame() + p->RecordedFrameCount() - 1);
+        ++summary.simulatedObjects;
+        summary.bodies += p->BodyCount();
+        summary.recordedFrames = std::max(summary.recordedFrames, p->RecordedFrameCount());
+        const int first = p->FirstFrame(), end = first + p->RecordedFrameCount();
+        for (int i = 0; i < p->BodyCount(); ++i) {
+            for (int f = first; f < end; ++f) {
                 Matrix3 tm;
-                if (end > first && p->GetBodyTM(i, float(end - 1), tm))
-                    ++summary.bodiesAliveAtEnd;
+                const unsigned char alive = p->GetBodyTM(i, float(f), tm) ? 1 : 0;
+                Mix(summary.hash, &alive, 1);
+                for (int r = 0; alive && r < 4; ++r) {
+                    const Point3 row = tm.GetRow(r);
+                    const float v[3] = {row.x, row.y, row.z};
+                    Mix(summary.hash, v, sizeof v);
+                }
             }
-            break; // one simulated modifier per node
         }
     }
+    if (summary.recordedFrames > 0)
+        summary.bodiesAliveAtEnd = CountBodiesAlive(ip, lastFrame);
     return summary;
 }
 

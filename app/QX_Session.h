@@ -10,10 +10,12 @@
 
 class Interface;
 class INode;
+class IQXBodyPlayback;
 
 namespace Quarix::App {
 
-/// The plug-in folder: $QUARIX_PLUGINS when set, else the folder of the running executable.
+/// The plug-in folder: $QUARIX_PLUGINS when set, else the folder of the running executable when
+/// it holds modules, else plugins/ beside that folder (the build tree's layout).
 std::string PluginFolder();
 
 /// Loads every module of `folder` once per process (later calls do nothing). Returns the
@@ -29,6 +31,12 @@ void LoadSceneAny(Interface& ip, const std::string& path);
 
 /// The first node whose object is of the class with internal name `className`, or null.
 INode* FindNodeOfClass(Interface& ip, const char* className);
+
+/// The body playback of the topmost modifier of a node's stack that offers one, or null.
+IQXBodyPlayback* FindBodyPlayback(INode& node);
+
+/// Bodies alive at `frame` over every simulated object of the scene.
+int CountBodiesAlive(Interface& ip, int frame);
 
 /// Writes nodes, classes, modifiers, parameters by internal name (values at time 0), and per
 /// simulated object its recorded frames and bodies.

@@ -270,7 +270,7 @@ MSTR Interface::GetPrompt() const {
 }
 
 void Interface::ResetScene() {
-    BroadcastNotification(NOTIFY_SYSTEM_PRE_RESET);
+    m_notifications.Broadcast(NOTIFY_SYSTEM_PRE_RESET);
     ClearPickMode();
     m_prompts.clear();
     m_loop.Clear();
@@ -290,7 +290,7 @@ void Interface::ResetScene() {
     m_animateSuspend = 0;
     m_redraws = 0;
     m_accelerators = true;
-    BroadcastNotification(NOTIFY_SYSTEM_POST_RESET);
+    m_notifications.Broadcast(NOTIFY_SYSTEM_POST_RESET);
 }
 
 Interface* GetCOREInterface() {

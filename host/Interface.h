@@ -165,12 +165,14 @@ public:
     // --- message loop and undo --------------------------------------------------------------
     MessageLoop& GetMessageLoop() { return m_loop; }
     Hold& GetHold() { return m_hold; }
+    /// Broadcast notifications (Notify.h); registrations survive ResetScene.
     NotificationRegistry& GetNotifications() { return m_notifications; }
 
     /// Empties the scene and restores every scene setting (time 0, 30 fps, inches, animate off,
     /// no timers, no undo records). Classes, modules and notification registrations stay.
-    /// NOTIFY_SYSTEM_PRE_RESET is broadcast first (while the scene still exists), then
-    /// NOTIFY_SYSTEM_POST_RESET.
+    /// Broadcasts NOTIFY_SYSTEM_PRE_RESET before and NOTIFY_SYSTEM_POST_RESET after, so that
+    /// modules can drop state that belongs to the old scene (a new scene then simulates exactly as
+    /// in a fresh process).
     void ResetScene();
 
 private:

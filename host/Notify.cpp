@@ -4,48 +4,49 @@
 
 #include <algorithm>
 
-int NotificationRegistry::Register(NOTIFYPROC proc, void* param, int code) {
-    if (!proc)
-        return 0;
-    const Entry entry{proc, param, code};
-    if (std::find(m_entries.begin(), m_entries.end(), entry) == m_entries.end())
-        m_entries.push_back(entry);
-    return 1;
+bool NotificationRegistry::Registered(const Entry& entry) const {
+    return std::find(m_entries.begin(), m_entries.end(), entry) != m_entries.end();
 }
 
-int NotificationRegistry::Unregister(NOTIFYPROC proc, void* param, int code) {
-    auto it = std::find(m_entries.begin(), m_entries.end(), Entry{proc, param, code});
+bool NotificationRegistry::Register(NOTIFYPROC proc, void* param, int code) {
+    if (!proc)
+        return false;
+    const Entry entry{proc, param, code};
+    if (!Registered(entry))
+        m_entries.push_back(entry);
+    return true;
+}
+
+bool NotificationRegistry::Unregister(NOTIFYPROC proc, void* param, int code) {
+    const auto it = std::find(m_entries.begin(), m_entries.end(), Entry{proc, param, code});
     if (it == m_entries.end())
-        return 0;
+        return false;
     m_entries.erase(it);
-    return 1;
+    return true;
+}
+
+void NotificationRegistry::UnregisterAll(NOTIFYPROC proc, void* param) {
+    std::erase_if(m_entries, [&](const Entry& e) { return e.proc == proc && e.param == param; });
 }
 
 void NotificationRegistry::Broadcast(int code, void* callParam) {
-    // Work from a snapshot and look each entry up again: a procedure may unregister itself or
-    // another one (a driver that forgets its world, say).
-    const std::vector<Entry> snapshot = m_entries;
-    for (const Entry& entry : snapshot) {
-        if (entry.code != code)
-            continue;
-        if (std::find(m_entries.begin(), m_entries.end(), entry) == m_entries.end())
+    // A copy, so that procedures may change the registrations while being called; each entry is
+    // looked up again, since an unregistered procedure's owner may already be gone.
+    const std::vector<Entry> entries = m_entries;
+    for (const Entry& e : entries) {
+        if (e.code != code || !Registered(e))
             continue;
         NotifyInfo info{code, callParam};
-        entry.proc(entry.param, &info);
+        e.proc(e.param, &info);
     }
 }
 
-int NotificationRegistry::Count(int code) const {
-    return static_cast<int>(std::count_if(m_entries.begin(), m_entries.end(),
-                                          [&](const Entry& e) { return e.code == code; }));
-}
-
 int RegisterNotification(NOTIFYPROC proc, void* param, int code) {
-    return GetCOREInterface()->GetNotifications().Register(proc, param, code);
+    return GetCOREInterface()->GetNotifications().Register(proc, param, code) ? 1 : 0;
 }
 
 int UnRegisterNotification(NOTIFYPROC proc, void* param, int code) {
-    return GetCOREInterface()->GetNotifications().Unregister(proc, param, code);
+    return GetCOREInterface()->GetNotifications().Unregister(proc, param, code) ? 1 : 0;
 }
 
 void BroadcastNotification(int code, void* callParam) {

@@ -9,6 +9,7 @@
 
 #include "host/Interface.h"
 #include "modifier/QX_Mesh_Convert.h"
+#include "modifier/persist/QX_Legacy_Conversion.h"
 #include "plugin/QX_Resources.h"
 
 namespace P = QX_RigidParam;
@@ -27,7 +28,8 @@ void SetIntIfDifferent(IParamBlock2& pb, ParamID id, TimeValue t, int v) {
 }
 
 // Writes an object key without marking it changed; a change mark already pending stays.
-void SetIntUnmarked(Quarix::QX_BT_Int_Settings& table, int32_t key, int32_t value) {
+void SetIntUnmarked(Quarix::QX_BT_Int_Settings& table, const Quarix::QX_BT_Int_Key& key,
+                    int32_t value) {
     if (table.changed(key))
         table.set(key, value);
     else
@@ -129,36 +131,18 @@ void QX_RIGID_MOD::EndEditParams(IObjParam* ip, ULONG flags, Animatable* next) {
 // --- evaluation
 // -----------------------------------------------------------------------------------
 
-QX_Legacy_Settings DecodeLegacySettings(const std::vector<uint8_t>& record) {
-    constexpr size_t kItem = 8;
-    QX_Legacy_Settings out;
-    if (record.size() / kItem < 43)
-        return out;
-    auto item = [&](size_t i, bool& has, int32_t& value) {
-        int32_t flag = 0;
-        std::memcpy(&value, record.data() + i * kItem, 4);
-        std::memcpy(&flag, record.data() + i * kItem + 4, 4);
-        has = flag != 0;
-    };
-    item(41, out.hasRigidType, out.rigidType);
-    item(42, out.hasMeshType, out.meshType);
-    item(38, out.hasFraction, out.fraction);
-    return out;
-}
-
 void QX_RIGID_MOD::ApplyLegacySettings(IParamBlock2& pb) {
-    if (!m_legacyPending)
+    Quarix::QX_BT_Legacy_Data& legacy = m_core->legacy;
+    if (!legacy.settingsPending)
         return;
-    m_legacyPending = false;
-    const QX_Legacy_Settings legacy = DecodeLegacySettings(m_legacySettings);
-    if (legacy.hasRigidType)
-        pb.SetValue(P::RigidType, 0, legacy.rigidType);
-    if (legacy.hasMeshType)
-        pb.SetValue(P::MeshType, 0, legacy.meshType);
-    if (legacy.hasFraction && legacy.fraction >= 0 && legacy.fraction <= 2) {
-        static constexpr int kFractionType[3] = {0, 2, 1};
-        pb.SetValue(P::FractionType, 0, kFractionType[legacy.fraction]);
-    }
+    legacy.settingsPending = false;
+    const Quarix::QX_Legacy_Settings values = Quarix::DecodeLegacySettings(legacy.settingsRecord);
+    if (values.rigidType)
+        pb.SetValue(P::RigidType, 0, *values.rigidType);
+    if (values.meshType)
+        pb.SetValue(P::MeshType, 0, *values.meshType);
+    if (values.fractionType)
+        pb.SetValue(P::FractionType, 0, *values.fractionType);
 }
 
 void QX_RIGID_MOD::CaptureOverrideSettings(IParamBlock2& pb) {

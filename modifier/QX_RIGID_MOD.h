@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/QX_BT_MeshController.h"
@@ -135,20 +136,6 @@ const QX_Material_Preset* GetMaterialPreset(int index);
 /// otherwise "Amount".
 int32_t QX_RigidGroupCount(bool separate, int fractionType, int amount);
 
-/// Values a version 2.0 settings record carries for three parameters; each is absent when the
-/// record is too short for it or its item is not marked set.
-struct QX_Legacy_Settings {
-    bool hasRigidType = false;
-    int32_t rigidType = 0; ///< item 41
-    bool hasMeshType = false;
-    int32_t meshType = 0; ///< item 42
-    bool hasFraction = false;
-    int32_t fraction = 0; ///< item 38, mapped 0 -> 0, 1 -> 2, 2 -> 1 onto "Fraction Type"
-};
-/// Decodes a version 2.0 settings record (8-byte items: 4-byte value, int32 flag, non-zero =
-/// set). A record of fewer than 43 items yields nothing, so the parameters stay unchanged.
-QX_Legacy_Settings DecodeLegacySettings(const std::vector<uint8_t>& record);
-
 /// The rigid modifier's class descriptor; it owns the block description "nodeParameters".
 class QX_RIGID_MOD_ClassDesc : public ClassDesc2 {
 public:
@@ -217,6 +204,8 @@ public:
     /// Reads what Save wrote; damaged results are refused and the object plays as never
     /// simulated, the rest of the scene still loads.
     IOResult Load(ILoad* iload) override;
+    /// Why the last Load refused the stored results (what and where); empty when it took them.
+    const std::string& LoadRefusal() const { return m_loadRefusal; }
 
     // --- editing and the continuity gizmo -------------------------------------------------------
     void BeginEditParams(IObjParam* ip, ULONG flags, Animatable* prev) override;
@@ -292,14 +281,6 @@ public:
     /// Reference 0, the parameter block "nodeParameters".
     IParamBlock2* refTarg_ParamBlock = nullptr;
 
-    /// A version 2.0 settings record waiting to be applied at the next evaluation (set by Load
-    /// when it converts an older file; applied once by ModifyObject, then cleared).
-    void SetPendingLegacySettings(std::vector<uint8_t> record) {
-        m_legacySettings = std::move(record);
-        m_legacyPending = true;
-    }
-    bool HasPendingLegacySettings() const { return m_legacyPending; }
-
 private:
     void ApplyLegacySettings(IParamBlock2& pb);
     void CaptureOverrideSettings(IParamBlock2& pb);
@@ -315,6 +296,5 @@ private:
     QX_RIGID_MOD_AdvancedSettings m_overrideSettings;
     std::shared_ptr<Quarix::QX_BT_MeshController> m_core;
     int32_t m_subObjectLevel = 0;
-    std::vector<uint8_t> m_legacySettings;
-    bool m_legacyPending = false;
+    std::string m_loadRefusal;
 };

@@ -305,12 +305,13 @@ bool QX_RIGID_MOD::ApplyMaterialPreset(int preset, TimeValue t) {
 namespace {
 
 // Parameters handed to the core as they are: (parameter, key).
+template <class Key>
 struct KeyBinding {
     ParamID param;
-    int32_t key;
+    Key key;
 };
 
-constexpr KeyBinding kIntKeys[] = {
+constexpr KeyBinding<Quarix::QX_BT_Int_Key> kIntKeys[] = {
     {P::Amount, K::Amount},
     {P::Seed, K::Seed},
     {P::Percentage, K::Percentage},
@@ -339,7 +340,7 @@ constexpr KeyBinding kIntKeys[] = {
     {P::DeactivationTime, K::DeactivationTime},
 };
 
-constexpr KeyBinding kFloatKeys[] = {
+constexpr KeyBinding<Quarix::QX_BT_Float_Key> kFloatKeys[] = {
     {P::Density, K::Density},
     {P::Friction, K::Friction},
     {P::Restitution, K::Restitution},
@@ -380,9 +381,9 @@ void QX_RIGID_MOD::PushSettingsToCore(TimeValue t) {
     core.intSettings.set(K::GroupCount, QX_RigidGroupCount(pb.GetInt(P::Separate, t) != 0,
                                                            pb.GetInt(P::FractionType, t),
                                                            pb.GetInt(P::Amount, t)));
-    for (const KeyBinding& k : kIntKeys)
+    for (const auto& k : kIntKeys)
         core.intSettings.set(k.key, pb.GetInt(k.param, t));
-    for (const KeyBinding& k : kFloatKeys)
+    for (const auto& k : kFloatKeys)
         core.floatSettings.set(k.key, pb.GetFloat(k.param, t));
     // Size and speed limits are lengths in scene units; the core works in centimetres.
     const float toCm = static_cast<float>(GetMasterScale(UNITS_CENTIMETERS));

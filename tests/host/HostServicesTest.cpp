@@ -188,6 +188,20 @@ TEST_F(HostServicesTest, UndoOfStackEditsKeepsTheRemovedModifierAlive) {
     ASSERT_TRUE(theHold.Undo());
     EXPECT_EQ(stack->GetModifier(0), first);
     EXPECT_EQ(first->GetParamBlock(0)->GetInt(kCountParam), 25);
+
+    // Putting a stack under a plain node: undo gives the node its bare object back.
+    TriObject* bare = CreateNewTriObject();
+    INode* plain = Host().CreateObjectNode(bare);
+    theHold.Begin();
+    IDerivedObject* made = CreateDerivedObject(bare);
+    plain->SetObjectRef(made);
+    made->AddModifier(NewTestLift());
+    theHold.Accept(_T("Attach"));
+    ASSERT_TRUE(theHold.Undo());
+    EXPECT_EQ(plain->GetObjectRef(), bare);
+    ASSERT_TRUE(theHold.Redo());
+    EXPECT_EQ(plain->GetObjectRef(), made);
+    EXPECT_EQ(made->NumModifiers(), 1);
 }
 
 // --- notifications --------------------------------------------------------------------------

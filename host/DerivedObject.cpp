@@ -147,15 +147,19 @@ private:
 
     bool InRange(int index) const { return index >= 0 && index < static_cast<int>(m_mods.size()); }
     void ClearCache() {
-        if (m_cache && m_cache != m_obj)
+        if (m_cache && m_ownsCache)
             m_cache->DeleteThis();
+        m_ownsCache = false;
         m_cache = nullptr;
         m_cacheValid.SetEmpty();
     }
 
     Object* m_obj = nullptr;
     std::vector<Entry> m_mods;
-    Object* m_cache = nullptr; // owned unless it is m_obj
+    Object* m_cache = nullptr;
+    // Whether m_cache is this stack's own result. A stack without modifiers hands on what its
+    // object gives, which belongs to that object (or, for a nested stack, to the stack below).
+    bool m_ownsCache = false;
     Interval m_cacheValid;
     TimeValue m_cacheTime = 0;
     int m_evaluations = 0;
@@ -216,6 +220,7 @@ ObjectState DerivedObject::EvalForNode(TimeValue t, INode* node) {
                            : m_obj->Eval(t);
     if (!base.obj || NumModifiers() == 0) {
         m_cache = base.obj;
+        m_ownsCache = false;
         m_cacheValid = base.obj ? base.obj->ObjectValidity(t) : NEVER;
         m_cacheTime = t;
         m_evaluating = false;
@@ -248,6 +253,7 @@ ObjectState DerivedObject::EvalForNode(TimeValue t, INode* node) {
     if (work)
         valid &= work->ObjectValidity(t);
     m_cache = work;
+    m_ownsCache = work != nullptr;
     m_cacheValid = work && valid.InInterval(t) ? valid : Interval(t, t);
     m_cacheTime = t;
     m_evaluating = false;

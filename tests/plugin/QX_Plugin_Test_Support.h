@@ -4,10 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <vector>
+
+#include "core/QX_BT_World.h"
 #include "host/Interface.h"
 #include "host/Primitives.h"
 #include "modifier/QX_RIGID_MOD.h"
 #include "plugin/QX_Resources.h"
+#include "tests/fixtures/QX_Test_Scene.h"
 
 namespace QX_Plugin_Test {
 
@@ -53,5 +58,26 @@ protected:
                                                           : nullptr;
     }
 };
+
+// Pushes the settings and simulates frames [first, last) of the given modifiers' cores, holding
+// the cores for each call as the world does.
+inline void SimulateThroughModifiers(Quarix::QX_BT_World& world,
+                                     const std::vector<QX_RIGID_MOD*>& mods, int first, int last) {
+    for (int f = first; f < last; ++f) {
+        std::vector<std::shared_ptr<Quarix::QX_BT_MeshController>> held;
+        std::vector<Quarix::QX_BT_MeshController*> cores;
+        for (QX_RIGID_MOD* mod : mods) {
+            mod->PushSettingsToCore(0);
+            held.push_back(mod->ShareCore());
+            cores.push_back(held.back().get());
+        }
+        world.HasChanges(cores);
+        Quarix::Fixtures::SimulateFrames(world, cores, f, f + 1);
+        for (auto& core : held) {
+            core->intSettings.clearChanged();
+            core->floatSettings.clearChanged();
+        }
+    }
+}
 
 } // namespace QX_Plugin_Test

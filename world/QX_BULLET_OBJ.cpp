@@ -2,6 +2,7 @@
 
 #include "host/Interface.h"
 #include "host/Modifier.h"
+#include "plugin/QX_Resources.h"
 #include "world/QX_BULLET_OBJ_ClassDesc.h"
 #include "world/QX_BULLET_OBJ_Icon.h"
 #include "world/QX_BULLET_OBJ_Params.h"
@@ -38,7 +39,7 @@ Class_ID QX_BULLET_OBJ::ClassID() {
 }
 
 void QX_BULLET_OBJ::GetClassName(MSTR& s, bool) const {
-    const MCHAR* name = QX_World_Text(3);
+    const MCHAR* name = QX_GetString(3);
     s = name ? name : _T("");
 }
 
@@ -88,7 +89,7 @@ Animatable* QX_BULLET_OBJ::SubAnim(int i) {
 }
 
 MSTR QX_BULLET_OBJ::SubAnimName(int i, bool) {
-    const MCHAR* name = i == 0 ? QX_World_Text(26) : nullptr;
+    const MCHAR* name = i == 0 ? QX_GetString(26) : nullptr;
     return name ? name : _T("");
 }
 

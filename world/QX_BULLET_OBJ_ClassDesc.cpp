@@ -1,8 +1,8 @@
 #include "world/QX_BULLET_OBJ_ClassDesc.h"
 
+#include "plugin/QX_Resources.h"
 #include "world/QX_BULLET_OBJ.h"
 #include "world/QX_BULLET_OBJ_Params.h"
-#include "world/QX_World_Strings.h"
 
 namespace Quarix {
 
@@ -11,11 +11,15 @@ void* QX_BULLET_OBJ_ClassDesc::Create(BOOL) {
 }
 
 const MCHAR* QX_BULLET_OBJ_ClassDesc::ClassName() {
-    return QX_World_Text(3);
+    return QX_GetString(3);
 }
 
 const MCHAR* QX_BULLET_OBJ_ClassDesc::Category() {
-    return QX_World_Text(2);
+    return QX_GetString(2);
+}
+
+HINSTANCE QX_BULLET_OBJ_ClassDesc::HInstance() {
+    return QX_ModuleInstance();
 }
 
 QX_BULLET_OBJ_ClassDesc* GetQX_BULLET_OBJ_Desc() {
@@ -24,10 +28,6 @@ QX_BULLET_OBJ_ClassDesc* GetQX_BULLET_OBJ_Desc() {
     static ParamBlockDesc2* params = QX_World_ParamBlockDesc(&desc);
     (void)params;
     return &desc;
-}
-
-const MCHAR* QX_World_Text(UINT id) {
-    return QX_World_GetString(id, GetQX_BULLET_OBJ_Desc()->HInstance());
 }
 
 } // namespace Quarix

@@ -21,18 +21,11 @@ public:
     /// String 2 ("Quarix").
     const MCHAR* Category() override;
     const MCHAR* InternalName() override { return _T("QX_Bullet_World"); }
-    HINSTANCE HInstance() override { return instance_; }
-    /// The module instance the world's strings come from (set by the module at load; null before).
-    void SetInstance(HINSTANCE instance) { instance_ = instance; }
-
-private:
-    HINSTANCE instance_ = nullptr;
+    /// The module instance (null before the module is attached).
+    HINSTANCE HInstance() override;
 };
 
 /// The module's one world descriptor (created on first use, lives until the module unloads).
 QX_BULLET_OBJ_ClassDesc* GetQX_BULLET_OBJ_Desc();
-
-/// A world string by id, looked up through the world descriptor's module.
-const MCHAR* QX_World_Text(UINT id);
 
 } // namespace Quarix

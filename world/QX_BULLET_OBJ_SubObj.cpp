@@ -5,12 +5,13 @@
 
 #include "host/INode.h"
 #include "host/Modifier.h"
+#include "plugin/QX_Resources.h"
 #include "world/QX_BULLET_OBJ_ClassDesc.h"
 
 namespace Quarix {
 
 ISubObjType* QX_BULLET_OBJ::GetSubObjType(int i) {
-    static GenSubObjType gravity(QX_World_Text(44), _T("SubObjectIcons"), 1);
+    static GenSubObjType gravity(QX_GetString(44), _T("SubObjectIcons"), 1);
     return i == 0 ? &gravity : nullptr;
 }
 

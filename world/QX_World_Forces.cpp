@@ -228,7 +228,7 @@ bool IsSupportNode(INode* node) {
         field->DeleteThis();
         return false;
     }
-    return !IsBlastObject(obj) && obj->ClassID() != kWorldClassID;
+    return !IsBlastObject(obj) && obj->ClassID() != kWorldObjectClassID;
 }
 
 std::vector<QX_BT_Box> ComputeSupportBoxes(IParamBlock2* worldBlock, float scale) {

@@ -5,6 +5,7 @@
 #include "core/QX_BT_API_Interfaces.h"
 #include "host/INode.h"
 #include "host/ParamBlock2.h"
+#include "world/QX_BULLET_OBJ_ClassDesc.h"
 
 #include <glm/glm.hpp>
 
@@ -17,8 +18,6 @@ namespace Quarix {
 /// The two outside blast classes the force list recognises; only their block 0 is read.
 inline constexpr Class_ID kBlastHelperClassID(0x3EDA2E28, 0x4B4FCA19);   ///< super class 0x50
 inline constexpr Class_ID kBlastGeometryClassID(0x21665A78, 0x56A44A2B); ///< super class 0x10
-/// The world object's own class id: a world in the force list never supports anything.
-inline constexpr Class_ID kWorldClassID(0x986DF9B4, 0x792CE6D7);
 /// Field forces are tiny per-tick accelerations; this brings them to the core's velocity scale.
 inline constexpr float kFieldForceScale = 10000000.0f;
 

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 #include <iostream>
+#include <map>
 #include <sys/resource.h>
 
 #include "app/QX_Gltf_Scene.h"
@@ -78,6 +79,23 @@ int RunDriver(Interface& ip, IQXWorldControl& control, const RunOptions& options
     return std::min(done, frames);
 }
 
+/// Export settings for a world's range: the world node and its force sources are helpers, not
+/// scene geometry, and stay out of the file.
+SceneExportOptions ExportOptionsFor(INode* world, int start, int end) {
+    SceneExportOptions options;
+    options.firstFrame = start;
+    options.lastFrame = end;
+    if (IParamBlock2* params = world ? WorldParams(*world) : nullptr) {
+        options.skip.insert(world);
+        const ParamID forces = params->FindParamByName(_T("ForcesList"));
+        for (int i = 0; forces >= 0 && i < params->Count(forces); ++i) {
+            if (INode* node = params->GetINode(forces, 0, i))
+                options.skip.insert(node);
+        }
+    }
+    return options;
+}
+
 int Fail(const std::string& what) {
     std::cerr << what << "\n";
     return 1;
@@ -97,91 +115,100 @@ bool CheckWritable(const std::string& path, std::string& error) {
     return true;
 }
 
-int CommandRun(const RunOptions& options) {
+RunResult RunScene(const RunOptions& options) {
     static const std::map<std::string, int> kRequests = {{"range", IQXWorldControl::kRange},
                                                          {"quiet", IQXWorldControl::kQuiet},
                                                          {"relax", IQXWorldControl::kRelax}};
     if (!kRequests.count(options.mode))
-        return Fail("quarix run: --mode must be range, quiet or relax");
+        throw InputError("--mode must be range, quiet or relax");
     if (options.bake)
-        return Fail("quarix run: --bake is not available yet: the rigid modifier offers no bake "
-                    "to the application");
+        throw InputError("--bake is not available yet: the rigid modifier offers no bake to the "
+                         "application");
     // Outputs first: a path that cannot be written fails before any simulating.
     for (const std::string* out : {&options.saveOut, &options.gltfOut}) {
         std::string error;
         if (!out->empty() && !CheckWritable(*out, error))
-            return Fail("quarix run: " + error);
+            throw InputError(error);
     }
 
+    RunResult result;
     Interface& ip = StartHost();
     const auto loadStart = Clock::now();
-    try {
-        LoadSceneAny(ip, options.scene);
-    } catch (const InputError& e) {
-        return Fail(std::string("quarix run: ") + e.what());
-    }
-    const double loadMs = MsSince(loadStart);
+    LoadSceneAny(ip, options.scene);
+    result.loadMs = MsSince(loadStart);
 
     INode* world = FindNodeOfClass(ip, kWorldClass);
     IParamBlock2* params = world ? WorldParams(*world) : nullptr;
     if (!params)
-        return Fail("quarix run: " + options.scene + ": the scene has no world object (class \"" +
-                    kWorldClass + "\")");
-    const ParamID startId = params->FindParamByName(_T("StartFrame"));
-    const ParamID endId = params->FindParamByName(_T("EndFrame"));
-    const int start = params->GetInt(startId);
+        throw InputError(options.scene + ": the scene has no world object (class \"" + kWorldClass +
+                         "\")");
+    const int start = params->GetInt(params->FindParamByName(_T("StartFrame")));
     if (options.frames) {
         std::string error;
         if (!params->SetValueByName(_T("EndFrame"), 0, double(start + *options.frames), &error))
-            return Fail("quarix run: --frames: " + error);
+            throw InputError("--frames: " + error);
     }
-    const int end = params->GetInt(endId);
+    const int end = params->GetInt(params->FindParamByName(_T("EndFrame")));
     IQXWorldControl* control = GetWorldControlInterface(world->GetObjectRef());
     if (!control)
-        return Fail("quarix run: the world object takes no start requests (the plug-in in " +
-                    PluginFolder() + " is too old)");
+        throw InputError("the world object takes no start requests (the plug-in in " +
+                         PluginFolder() + " is too old)");
 
     if (options.mode == "quiet")
         ip.SetTime(end * GetTicksPerFrame(), FALSE);
     const auto simStart = Clock::now();
     control->StartSimulation(kRequests.at(options.mode));
-    const int frames = RunDriver(ip, *control, options, start, end);
-    const double simMs = MsSince(simStart);
+    result.frames = RunDriver(ip, *control, options, start, end);
+    result.simulateMs = MsSince(simStart);
 
-    double saveMs = 0.0, gltfMs = 0.0;
     if (!options.saveOut.empty()) {
         const auto t = Clock::now();
         std::string error;
         if (!SaveSceneFile(ip, options.saveOut, &error))
-            return Fail("quarix run: " + error);
-        saveMs = MsSince(t);
+            throw InputError(error);
+        result.saveMs = MsSince(t);
     }
-    SceneExportStats stats;
     if (!options.gltfOut.empty()) {
         const auto t = Clock::now();
         std::string error;
-        if (!ExportSceneGltf(ip, {start, end}, options.gltfOut, error, &stats))
-            return Fail("quarix run: " + error);
-        gltfMs = MsSince(t);
+        if (!ExportSceneGltf(ip, ExportOptionsFor(world, start, end), options.gltfOut, error,
+                             &result.exported))
+            throw InputError(error);
+        result.gltfMs = MsSince(t);
     }
-    const RecordSummary records = SummarizeRecords(ip);
-    char hash[17];
-    std::snprintf(hash, sizeof hash, "%016llx", (unsigned long long)records.hash);
-    std::cout << "frames: " << frames << "\nbodies: " << records.bodiesAliveAtEnd
-              << " alive at the end (" << records.bodies
-              << " made)\nms per frame: " << (frames ? simMs / frames : 0.0) << "\n";
+    result.records = SummarizeRecords(ip);
+    return result;
+}
+
+std::string HashText(std::uint64_t hash) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
+int CommandRun(const RunOptions& options) {
+    RunResult r;
+    try {
+        r = RunScene(options);
+    } catch (const InputError& e) {
+        return Fail(std::string("quarix run: ") + e.what());
+    }
+    const std::string hash = HashText(r.records.hash);
+    std::cout << "frames: " << r.frames << "\nbodies: " << r.records.bodiesAliveAtEnd
+              << " alive at the end (" << r.records.bodies
+              << " made)\nms per frame: " << r.msPerFrame() << "\n";
     if (!options.saveOut.empty())
         std::cout << "saved: " << options.saveOut << "\n";
     if (!options.gltfOut.empty())
-        std::cout << "written: " << options.gltfOut << " (" << stats.meshNodes << " nodes)\n";
+        std::cout << "written: " << options.gltfOut << " (" << r.exported.meshNodes << " nodes)\n";
     if (options.hash)
         std::cout << "hash: " << hash << "\n";
     if (options.json) {
         std::printf("{\"frames\": %d, \"bodies\": %d, \"bodies_alive\": %d, \"ms_per_frame\": "
                     "%.3f, \"load_ms\": %.3f, \"save_ms\": %.3f, \"gltf_ms\": %.3f, "
                     "\"peak_rss_mb\": %.1f, \"hash\": \"%s\"}\n",
-                    frames, records.bodies, records.bodiesAliveAtEnd, frames ? simMs / frames : 0.0,
-                    loadMs, saveMs, gltfMs, PeakRssMb(), hash);
+                    r.frames, r.records.bodies, r.records.bodiesAliveAtEnd, r.msPerFrame(),
+                    r.loadMs, r.saveMs, r.gltfMs, PeakRssMb(), hash.c_str());
     }
     return 0;
 }
@@ -197,12 +224,13 @@ int CommandExport(const std::string& saved, const std::string& gltfOut) {
         return Fail(std::string("quarix export: ") + e.what());
     }
     int start = 0, end = 100;
-    if (INode* world = FindNodeOfClass(ip, kWorldClass); world && WorldParams(*world)) {
-        start = WorldParams(*world)->GetInt(WorldParams(*world)->FindParamByName(_T("StartFrame")));
-        end = WorldParams(*world)->GetInt(WorldParams(*world)->FindParamByName(_T("EndFrame")));
+    INode* world = FindNodeOfClass(ip, kWorldClass);
+    if (IParamBlock2* params = world ? WorldParams(*world) : nullptr) {
+        start = params->GetInt(params->FindParamByName(_T("StartFrame")));
+        end = params->GetInt(params->FindParamByName(_T("EndFrame")));
     }
     SceneExportStats stats;
-    if (!ExportSceneGltf(ip, {start, end}, gltfOut, error, &stats))
+    if (!ExportSceneGltf(ip, ExportOptionsFor(world, start, end), gltfOut, error, &stats))
         return Fail("quarix export: " + error);
     std::cout << "written: " << gltfOut << " (" << stats.meshNodes << " nodes, " << stats.bodies
               << " bodies)\n";

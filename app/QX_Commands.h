@@ -6,6 +6,9 @@
 #include <optional>
 #include <string>
 
+#include "app/QX_Gltf_Scene.h"
+#include "app/QX_Session.h"
+
 namespace Quarix::App {
 
 /// Options of `quarix run`.
@@ -24,13 +27,29 @@ struct RunOptions {
     bool terminal = false;
 };
 
-/// Simulates a scene through the world's driver and the host's message loop, then bakes, saves
-/// and exports as asked.
+/// What a run did and measured.
+struct RunResult {
+    int frames = 0;
+    double loadMs = 0.0, simulateMs = 0.0, saveMs = 0.0, gltfMs = 0.0;
+    RecordSummary records;
+    SceneExportStats exported;
+    double msPerFrame() const { return frames > 0 ? simulateMs / frames : 0.0; }
+};
+
+/// Loads the plug-in folder and the scene into the host, simulates it through the world's
+/// driver and the host's message loop, then saves and exports as asked. Throws InputError for
+/// refused options, input or output (output paths are checked before the scene is read).
+RunResult RunScene(const RunOptions& options);
+
+/// RunScene with a report on stdout (and the JSON summary line with options.json).
 int CommandRun(const RunOptions& options);
 /// Plays back a saved scene into a .glb without simulating.
 int CommandExport(const std::string& saved, const std::string& gltfOut);
 /// Describes a scene file (JSON or saved).
 int CommandInfo(const std::string& file);
+
+/// A record hash as 16 hexadecimal digits.
+std::string HashText(std::uint64_t hash);
 
 /// Whether `path` can be written: creates and removes a probe beside it. False with `error`.
 bool CheckWritable(const std::string& path, std::string& error);

@@ -110,7 +110,7 @@ struct Track {
 class SceneExporter {
 public:
     SceneExporter(Interface& ip, const SceneExportOptions& options)
-        : m_ip(ip), m_first(options.firstFrame),
+        : m_ip(ip), m_skip(options.skip), m_first(options.firstFrame),
           m_last(std::max(options.firstFrame, options.lastFrame)),
           m_metres(ip.GetMasterScale(UNITS_METERS)) {}
 
@@ -126,7 +126,7 @@ public:
         m_animation.name = "simulation";
 
         for (INode* node : m_ip.AllNodes()) {
-            if (node->IsHidden())
+            if (node->IsHidden() || m_skip.count(node))
                 continue;
             IQXBodyPlayback* playback = FindBodyPlayback(*node);
             if (playback && playback->BodyCount() > 0)
@@ -325,6 +325,7 @@ private:
     }
 
     Interface& m_ip;
+    const std::set<INode*>& m_skip;
     int m_first, m_last;
     double m_metres;
     GlbBuilder m_b;

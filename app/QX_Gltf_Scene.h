@@ -7,9 +7,11 @@
 // Z-up in its system unit; glTF is Y-up in metres: positions are converted to metres and a root
 // node turns Z-up into Y-up.
 
+#include <set>
 #include <string>
 
 class Interface;
+class INode;
 
 namespace Quarix::App {
 
@@ -18,6 +20,8 @@ struct SceneExportOptions {
     /// Frames sampled for animations, inclusive.
     int firstFrame = 0;
     int lastFrame = 100;
+    /// Nodes left out (the world's icon, force sources: helpers, not scene geometry).
+    std::set<INode*> skip;
 };
 
 /// What an export wrote.

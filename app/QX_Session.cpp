@@ -106,9 +106,12 @@ std::string PluginFolder() {
 
 int LoadPlugins(Interface& ip, const std::string& folder, std::vector<std::string>& errors) {
     ModuleRegistry& modules = ip.GetModules();
+    std::error_code ec;
+    const std::filesystem::path wanted = std::filesystem::weakly_canonical(folder, ec);
     for (int i = 0; i < modules.Count(); ++i) {
-        if (!modules.Get(i)->path.empty())
-            return 0; // the plug-in folder was loaded already
+        const std::string& path = modules.Get(i)->path;
+        if (!path.empty() && std::filesystem::path(path).parent_path() == wanted)
+            return 0; // this folder was loaded already
     }
     return modules.LoadFolder(folder, &errors);
 }

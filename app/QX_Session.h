@@ -18,8 +18,8 @@ namespace Quarix::App {
 /// it holds modules, else plugins/ beside that folder (the build tree's layout).
 std::string PluginFolder();
 
-/// Loads every module of `folder` once per process (later calls do nothing). Returns the
-/// number of modules loaded by this call; refused modules are described in `errors`.
+/// Loads every module of `folder` once per process (later calls for the same folder do nothing).
+/// Returns the number of modules loaded by this call; refused modules are described in `errors`.
 int LoadPlugins(Interface& ip, const std::string& folder, std::vector<std::string>& errors);
 
 /// True when `path` names a JSON scene description (by its extension, ".json").

@@ -35,4 +35,8 @@ std::string ShatterScaling();
 /// same scene without demolition.
 std::string DemolitionWall400();
 
+/// `quarix run` of a 1,000-brick wall scene for 100 frames (host, plug-in, driver, save, glTF)
+/// against the core-only loop of the same scene.
+std::string AppWall();
+
 } // namespace Quarix::Bench

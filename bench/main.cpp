@@ -38,6 +38,8 @@ const Entry kBenchmarks[] = {
      &Quarix::Bench::ShatterScaling},
     {"demolition_wall400", "400-brick wall in 20 clusters hit by a projectile, To Elements",
      &Quarix::Bench::DemolitionWall400},
+    {"app_wall", "quarix run of a 1,000-brick wall through host and plug-in, against the core loop",
+     &Quarix::Bench::AppWall},
 };
 
 } // namespace

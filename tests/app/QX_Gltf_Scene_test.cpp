@@ -97,7 +97,7 @@ TEST(QX_Gltf_Scene, BodiesBecomeAnimatedNodesInMetresHiddenOutsideTheirLife) {
     const std::string path = TempPath("bodies.glb");
     std::string error;
     SceneExportStats stats;
-    ASSERT_TRUE(ExportSceneGltf(ip, {0, 9}, path, error, &stats)) << error;
+    ASSERT_TRUE(ExportSceneGltf(ip, {0, 9, {}}, path, error, &stats)) << error;
     EXPECT_EQ(stats.meshNodes, 3);
     EXPECT_EQ(stats.bodies, 2);
     EXPECT_EQ(stats.animated, 2); // the floor does not move
@@ -163,7 +163,7 @@ TEST(QX_Gltf_Scene, OutputPassesKhronosValidator) {
     BuildScene(ip);
     const std::string path = TempPath("validate.glb");
     std::string error;
-    ASSERT_TRUE(ExportSceneGltf(ip, {0, 9}, path, error)) << error;
+    ASSERT_TRUE(ExportSceneGltf(ip, {0, 9, {}}, path, error)) << error;
     const std::string command = std::string(QX_SOURCE_DIR) + "/scripts/gltf-validate " + path +
                                 " > " + TempPath("validate.txt") + " 2>&1";
     const int status = std::system(command.c_str());
@@ -181,7 +181,7 @@ TEST(QX_Gltf_Scene, RefusesAnUnwritablePathAndKeepsNoPartialFile) {
     BuildScene(ip);
     std::string error;
     const std::string path = "/nonexistent-folder/out.glb";
-    EXPECT_FALSE(ExportSceneGltf(ip, {0, 9}, path, error));
+    EXPECT_FALSE(ExportSceneGltf(ip, {0, 9, {}}, path, error));
     EXPECT_NE(error.find(path), std::string::npos);
 }
 

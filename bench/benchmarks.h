@@ -38,5 +38,8 @@ std::string DemolitionWall400();
 /// `quarix run` of a 1,000-brick wall scene for 100 frames (host, plug-in, driver, save, glTF)
 /// against the core-only loop of the same scene.
 std::string AppWall();
+/// A 200-brick wall hit by a ball, 100 frames through the host's loop and the driver, against
+/// SimulateFrame alone.
+std::string DriverWall();
 
 } // namespace Quarix::Bench

@@ -40,6 +40,9 @@ const Entry kBenchmarks[] = {
      &Quarix::Bench::DemolitionWall400},
     {"app_wall", "quarix run of a 1,000-brick wall through host and plug-in, against the core loop",
      &Quarix::Bench::AppWall},
+    {"driver_wall",
+     "200-brick wall hit by a ball: Range run through the host's loop vs SimulateFrame",
+     &Quarix::Bench::DriverWall},
 };
 
 } // namespace

@@ -35,4 +35,8 @@ std::string ShatterScaling();
 /// same scene without demolition.
 std::string DemolitionWall400();
 
+/// An object of 1,000 box elements simulated for 100 frames, then evaluated by the host at every
+/// frame, against one plain copy of the output mesh's vertex and face arrays.
+std::string ModifierPlayback();
+
 } // namespace Quarix::Bench

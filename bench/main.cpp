@@ -38,6 +38,8 @@ const Entry kBenchmarks[] = {
      &Quarix::Bench::ShatterScaling},
     {"demolition_wall400", "400-brick wall in 20 clusters hit by a projectile, To Elements",
      &Quarix::Bench::DemolitionWall400},
+    {"modifier_playback", "1,000-box object simulated 100 frames, host evaluation per frame",
+     &Quarix::Bench::ModifierPlayback},
 };
 
 } // namespace

@@ -41,5 +41,8 @@ std::string AppWall();
 /// A 200-brick wall hit by a ball, 100 frames through the host's loop and the driver, against
 /// SimulateFrame alone.
 std::string DriverWall();
+/// An object of 1,000 box elements simulated for 100 frames, then evaluated by the host at every
+/// frame, against one plain copy of the output mesh's vertex and face arrays.
+std::string ModifierPlayback();
 
 } // namespace Quarix::Bench

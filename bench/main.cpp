@@ -43,6 +43,8 @@ const Entry kBenchmarks[] = {
     {"driver_wall",
      "200-brick wall hit by a ball: Range run through the host's loop vs SimulateFrame",
      &Quarix::Bench::DriverWall},
+    {"modifier_playback", "1,000-box object simulated 100 frames, host evaluation per frame",
+     &Quarix::Bench::ModifierPlayback},
 };
 
 } // namespace

@@ -44,5 +44,8 @@ std::string DriverWall();
 /// An object of 1,000 box elements simulated for 100 frames, then evaluated by the host at every
 /// frame, against one plain copy of the output mesh's vertex and face arrays.
 std::string ModifierPlayback();
+/// 1,000 bricks under two force fields and a blast for 100 frames, against the same scene with an
+/// empty force list.
+std::string Forces1000();
 
 } // namespace Quarix::Bench

@@ -45,6 +45,8 @@ const Entry kBenchmarks[] = {
      &Quarix::Bench::DriverWall},
     {"modifier_playback", "1,000-box object simulated 100 frames, host evaluation per frame",
      &Quarix::Bench::ModifierPlayback},
+    {"forces_1000", "1,000 bricks under two force fields and a blast, against no forces",
+     &Quarix::Bench::Forces1000},
 };
 
 } // namespace

@@ -13,7 +13,7 @@ class Tab {
 public:
     /// Message of the exception thrown for a bad index.
     static constexpr const char* kRangeMessage =
-        "Invalid index passed into a Max SDK Tab::operator[]";
+        "table index out of range (Tab::operator[])";
 
     int Count() const { return static_cast<int>(m_items.size()); }
     /// Resizes; new entries are value-initialised (null for pointers).

@@ -109,7 +109,8 @@ TEST_F(ParamBlockTest, NodeTablesKeepOrderAndLoseDeletedNodes) {
         pb->Delete(kNodesParam, 1, 5);
         FAIL();
     } catch (const std::out_of_range& e) {
-        EXPECT_STREQ(e.what(), "Invalid index passed into a Max SDK Tab::operator[]");
+        EXPECT_STREQ(e.what(), Tab<int>::kRangeMessage);
+        EXPECT_EQ(std::string(e.what()).find("SDK"), std::string::npos);
     }
     EXPECT_EQ(pb->Append(kCountParam, 1, &a), -1); // not a table
     // Deleting a node held by the table does not free the table's other nodes.

@@ -9,6 +9,7 @@
 
 #include "core/QX_BT_MeshController.h"
 #include "host/ClassDesc2.h"
+#include "host/IQXBodyPlayback.h"
 #include "host/Modifier.h"
 
 class INode;
@@ -159,7 +160,9 @@ QX_RIGID_MOD_ClassDesc* GetQXRigidModDesc();
 /// for the duration of the call, so deleting the modifier (its node) in the middle of a run never
 /// frees a core whose bodies a Bullet world still holds; the destructor cuts the core loose from
 /// the modifier (no API, no fragment operation), so a core that outlives it asks no dead object.
-class QX_RIGID_MOD : public Modifier, public Quarix::QX_BT_MeshController_API_Interface {
+class QX_RIGID_MOD : public Modifier,
+                     public Quarix::QX_BT_MeshController_API_Interface,
+                     public IQXBodyPlayback {
 public:
     /// Builds the gizmo controller, the object core and the automatic parameter block.
     QX_RIGID_MOD();
@@ -195,7 +198,18 @@ public:
     }
     /// Extension interfaces offered to the host and the application (null when not offered).
     BaseInterface* GetInterface(Interface_ID id) override;
-    using Modifier::GetInterface;
+    /// Answers I_QX_BODY_PLAYBACK with this modifier's recorded bodies (QX_RIGID_MOD_Playback.cpp).
+    void* GetInterface(ULONG id) override;
+
+    // --- recorded bodies for exporters (QX_RIGID_MOD_Playback.cpp) -----------------------------
+    // Loaded, not yet rebuilt results are rebuilt from their records on first use. Transforms
+    // and meshes are in scene units at the world's default size scale (1).
+    int BodyCount() override;
+    int RecordedFrameCount() override;
+    int FirstFrame() override;
+    bool GetBodyMesh(int i, Mesh& mesh) override;
+    bool GetBodyTM(int i, float frame, Matrix3& tm) override;
+    bool GetBodyLife(int i, float& birth, float& death) override;
 
     // --- persistence ----------------------------------------------------------------------------
     /// Writes the object core's simulation results (the parameter block and the gizmo controller

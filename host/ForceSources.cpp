@@ -156,14 +156,6 @@ private:
     IParamBlock2* m_pb;
 };
 
-bool AcceptsBlock(int i, ReferenceTarget* target) {
-    return !target || (i == 0 && dynamic_cast<IParamBlock2*>(target) != nullptr);
-}
-
-IParamBlock2* BlockByID(IParamBlock2* pb, short id) {
-    return pb && pb->ID() == id ? pb : nullptr;
-}
-
 template <class T>
 ReferenceTarget* CloneWithBlock(ReferenceTarget* from, IParamBlock2* pb, RemapDir& remap) {
     auto* copy = new T();
@@ -173,19 +165,6 @@ ReferenceTarget* CloneWithBlock(ReferenceTarget* from, IParamBlock2* pb, RemapDi
 }
 
 } // namespace
-
-void ForceFieldObject::SetReference(int i, RefTargetHandle rtarg) {
-    if (i == 0)
-        pblock = static_cast<IParamBlock2*>(rtarg);
-}
-
-bool ForceFieldObject::AcceptsReference(int i, ReferenceTarget* target) {
-    return AcceptsBlock(i, target);
-}
-
-IParamBlock2* ForceFieldObject::GetParamBlockByID(short id) {
-    return BlockByID(pblock, id);
-}
 
 WindFieldObject::WindFieldObject() {
     TheSources().windDesc.MakeAutoParamBlocks(this);
@@ -225,19 +204,6 @@ BlastMarkerObject::BlastMarkerObject() {
 
 void BlastMarkerObject::GetClassName(MSTR& s, bool) const {
     s = _T("Blast Marker");
-}
-
-void BlastMarkerObject::SetReference(int i, RefTargetHandle rtarg) {
-    if (i == 0)
-        pblock = static_cast<IParamBlock2*>(rtarg);
-}
-
-bool BlastMarkerObject::AcceptsReference(int i, ReferenceTarget* target) {
-    return AcceptsBlock(i, target);
-}
-
-IParamBlock2* BlastMarkerObject::GetParamBlockByID(short id) {
-    return BlockByID(pblock, id);
 }
 
 ReferenceTarget* BlastMarkerObject::Clone(RemapDir& remap) {

@@ -60,21 +60,32 @@ constexpr ParamID WaveSpeed = 11;
 constexpr ParamID FalloffType = 12;
 } // namespace BlastObjectParam
 
-/// Base of the two fields: the parameter block in reference 0.
-class ForceFieldObject : public WSMObject {
+/// An object whose parameters live in one parameter block, reference 0.
+template <class Base>
+class ParamBlockObject : public Base {
 public:
     IParamBlock2* pblock = nullptr;
 
     int NumRefs() override { return 1; }
     RefTargetHandle GetReference(int i) override { return i == 0 ? pblock : nullptr; }
-    void SetReference(int i, RefTargetHandle rtarg) override;
-    bool AcceptsReference(int i, ReferenceTarget* target) override;
+    void SetReference(int i, RefTargetHandle rtarg) override {
+        if (i == 0)
+            pblock = static_cast<IParamBlock2*>(rtarg);
+    }
+    bool AcceptsReference(int i, ReferenceTarget* target) override {
+        return !target || (i == 0 && dynamic_cast<IParamBlock2*>(target) != nullptr);
+    }
     int NumSubs() override { return 1; }
     Animatable* SubAnim(int i) override { return i == 0 ? pblock : nullptr; }
     int NumParamBlocks() override { return 1; }
     IParamBlock2* GetParamBlock(int i) override { return i == 0 ? pblock : nullptr; }
-    IParamBlock2* GetParamBlockByID(short id) override;
+    IParamBlock2* GetParamBlockByID(short id) override {
+        return pblock && pblock->ID() == id ? pblock : nullptr;
+    }
 };
+
+/// Base of the two fields: a space warp with its parameter block in reference 0.
+using ForceFieldObject = ParamBlockObject<WSMObject>;
 
 /// A uniform directional force along the node's Z axis (see the law above).
 class WindFieldObject : public ForceFieldObject {
@@ -97,23 +108,12 @@ public:
 };
 
 /// The blast helper: parameters only, no geometry.
-class BlastMarkerObject : public Object {
+class BlastMarkerObject : public ParamBlockObject<Object> {
 public:
     BlastMarkerObject();
-    IParamBlock2* pblock = nullptr;
-
     Class_ID ClassID() override { return blastMarkerClassID; }
     SClass_ID SuperClassID() override { return HELPER_CLASS_ID; }
     void GetClassName(MSTR& s, bool localized = true) const override;
-    int NumRefs() override { return 1; }
-    RefTargetHandle GetReference(int i) override { return i == 0 ? pblock : nullptr; }
-    void SetReference(int i, RefTargetHandle rtarg) override;
-    bool AcceptsReference(int i, ReferenceTarget* target) override;
-    int NumSubs() override { return 1; }
-    Animatable* SubAnim(int i) override { return i == 0 ? pblock : nullptr; }
-    int NumParamBlocks() override { return 1; }
-    IParamBlock2* GetParamBlock(int i) override { return i == 0 ? pblock : nullptr; }
-    IParamBlock2* GetParamBlockByID(short id) override;
     ReferenceTarget* Clone(RemapDir& remap) override;
 };
 

@@ -71,16 +71,8 @@ IOResult QX_BULLET_OBJ::Load(ILoad* iload) {
     }
     if (res == IO_ERROR)
         return IO_ERROR;
-    if (version >= kWorldFileVersion && !blob.empty()) {
-        size_t offset = 0;
-        std::string what;
-        if (!CheckBlobLayout(blob, offset, what)) {
-            loadMessage_ =
-                "world settings refused: chunk 2, offset " + std::to_string(offset) + ": " + what;
-        } else if (!core_->Deserialise(blob.data(), blob.size(), &what)) {
-            loadMessage_ = "world settings refused: chunk 2: " + what;
-        }
-    }
+    if (version >= kWorldFileVersion && !blob.empty())
+        RestoreWorldSettings(*core_, blob, loadMessage_);
     if (!loadMessage_.empty())
         std::cerr << "warning: " << loadMessage_ << "\n";
     return IO_OK;

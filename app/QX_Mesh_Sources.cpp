@@ -57,8 +57,10 @@ void AppendBoxElement(Mesh& mesh, const Point3& centre, const Point3& size) {
 Mesh MakeBrickWall(int columns, int rows, const Point3& brick, float gap) {
     RequirePositive(brick, "brick");
     Mesh mesh;
+    // Courses rest on each other; the gap only separates the bricks of a course, so that their
+    // hulls do not start in contact sideways and nothing has to fall into place.
     const float pitchX = brick.x + gap;
-    const float pitchZ = brick.z + gap;
+    const float pitchZ = brick.z;
     for (int row = 0; row < rows; ++row) {
         const float shift = (row % 2 == 0) ? 0.0f : 0.5f * pitchX;
         for (int c = 0; c < columns - row % 2; ++c) {

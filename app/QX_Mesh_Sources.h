@@ -24,7 +24,8 @@ void AppendBoxElement(Mesh& mesh, const Point3& centre, const Point3& size);
 
 /// A running-bond brick wall standing on z = 0, centred on the origin in x and y, bricks long
 /// along x. Every other course has one brick less and is shifted by half a brick, so that each
-/// brick rests on two below. `gap` (scene units) separates neighbouring bricks.
+/// brick rests on two below. `gap` (scene units) separates neighbouring bricks of a course;
+/// courses rest on each other.
 Mesh MakeBrickWall(int columns, int rows, const Point3& brick, float gap);
 /// `count` boxes stacked on z = 0 along +z, `gap` apart.
 Mesh MakeStack(int count, const Point3& box, float gap);

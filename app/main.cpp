@@ -4,10 +4,10 @@
 //                    [--bake] [--hash] [--json]
 //   quarix export SAVED --gltf OUT.glb
 //   quarix info FILE
-//   quarix demo [--frames N] [--out FILE]
+//   quarix demo [--frames N] [--out FILE]      run scenes/demo.json --gltf quarix-demo.glb
 
-#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <unistd.h>
@@ -15,9 +15,6 @@
 #include <CLI/CLI.hpp>
 
 #include "app/QX_Commands.h"
-#include "app/QX_Demo_Scene.h"
-#include "app/QX_Gltf_Export.h"
-#include "app/QX_Run.h"
 
 namespace {
 
@@ -26,50 +23,10 @@ using namespace Quarix;
 /// Upper bound on the frames of one command: keeps a typo from running for days.
 constexpr int kMaxFrames = 100000;
 
-// A one-line progress bar, redrawn in place on a terminal and printed sparsely otherwise.
-void ShowProgress(int done, int total) {
-    const bool terminal = isatty(fileno(stderr));
-    if (!terminal && done != total && done % 25 != 0)
-        return;
-    constexpr int kWidth = 40;
-    const int filled = total > 0 ? done * kWidth / total : kWidth;
-    std::string bar(size_t(filled), '#');
-    bar.append(size_t(kWidth - filled), '.');
-    std::fprintf(stderr, "%s[%s] %d/%d frames", terminal ? "\r" : "", bar.c_str(), done, total);
-    if (!terminal || done == total)
-        std::fprintf(stderr, "\n");
-}
-
-/// The built-in demo, still driven through the physics core directly.
-int RunDemo(int frames, const std::string& out) {
-    std::string error;
-    if (!App::CheckWritable(out, error)) {
-        std::cerr << "quarix demo: " << error << "\n";
-        return 1;
-    }
-    std::unique_ptr<App::Scene> scene = App::MakeDemoScene();
-    // Every brick is a closed box of 12 triangles.
-    const size_t bricks = scene->objects[0]->core->inputMesh.faceCount() / 12;
-    std::cout << "Simulating the demo scene: a wall of " << bricks << " bricks and a heavy ball, "
-              << frames << " frames" << std::endl;
-    const App::RunSummary summary = App::RunScene(*scene, frames, ShowProgress);
-
-    std::vector<App::GltfObject> objects;
-    const glm::vec3 colours[] = {{0.72f, 0.33f, 0.22f}, {0.25f, 0.3f, 0.35f}};
-    for (size_t i = 0; i < scene->objects.size(); ++i)
-        objects.push_back({scene->objects[i]->core.get(), scene->names[i], colours[i % 2]});
-    App::GltfOptions options;
-    options.frames = frames;
-    options.frameRate = App::kSceneFrameRate;
-    if (!App::ExportGltf(objects, options, out, error)) {
-        std::cerr << "quarix demo: " << error << "\n";
-        return 1;
-    }
-    std::printf("bodies: %d alive at the end (%d made)\nframes: %d\nms per frame: %.2f\n"
-                "written: %s\n",
-                summary.bodiesAlive, summary.bodiesTotal, summary.frames, summary.msPerFrame(),
-                out.c_str());
-    return 0;
+/// The folder of the example scenes: $QUARIX_SCENES, else the source tree's scenes/.
+std::string ScenesFolder() {
+    const char* env = std::getenv("QUARIX_SCENES");
+    return env && *env ? env : QX_SCENES_DIR;
 }
 
 } // namespace
@@ -105,8 +62,8 @@ int main(int argc, char** argv) {
     int demoFrames = 100;
     std::string demoOut = "quarix-demo.glb";
     CLI::App* demoCmd = cli.add_subcommand("demo", "simulate the demo scene, write a .glb");
-    demoCmd->add_option("--frames", demoFrames, "frames to simulate")
-        ->check(CLI::Range(1, kMaxFrames));
+    CLI::Option* demoFramesOpt = demoCmd->add_option("--frames", demoFrames, "frames to simulate")
+                                     ->check(CLI::Range(1, kMaxFrames));
     demoCmd->add_option("--out", demoOut, "output .glb");
 
     CLI11_PARSE(cli, argc, argv);
@@ -120,5 +77,15 @@ int main(int argc, char** argv) {
         return App::CommandExport(exportIn, exportOut);
     if (infoCmd->parsed())
         return App::CommandInfo(infoIn);
-    return RunDemo(demoFrames, demoOut);
+    // The demo is `run scenes/demo.json --gltf quarix-demo.glb`.
+    App::RunOptions demo;
+    demo.scene = ScenesFolder() + "/demo.json";
+    demo.gltfOut = demoOut;
+    if (demoFramesOpt->count())
+        demo.frames = demoFrames;
+    demo.terminal = isatty(fileno(stderr));
+    std::cout << "Simulating " << demo.scene
+              << ": a wall of 195 bricks and a heavy ball, through the host and the plug-in"
+              << std::endl;
+    return App::CommandRun(demo);
 }

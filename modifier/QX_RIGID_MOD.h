@@ -203,7 +203,7 @@ public:
 
     // --- recorded bodies for exporters (QX_RIGID_MOD_Playback.cpp) -----------------------------
     // Loaded, not yet rebuilt results are rebuilt from their records on first use. Transforms
-    // and meshes are in scene units at the world's default size scale (1).
+    // and meshes are in scene units, whatever size scale the world simulated at.
     int BodyCount() override;
     int RecordedFrameCount() override;
     int FirstFrame() override;

@@ -7,6 +7,8 @@
 
 #include <cmath>
 
+#include <glm/gtc/matrix_transform.hpp>
+
 using namespace Quarix;
 
 namespace {
@@ -21,6 +23,14 @@ Matrix3 ToHostMatrix(const glm::mat4& m) {
 const QX_BT_Body* BodyAt(QX_BT_MeshController& core, int i) {
     core.restorePending();
     return i >= 0 && size_t(i) < core.bodies.size() ? core.bodies[size_t(i)].get() : nullptr;
+}
+
+/// The world's size scale the bodies were built at (simulation units per scene unit): the scale
+/// of the stored start placement over the node's own scale.
+float SimulationScale(const QX_BT_MeshController& core) {
+    const float built = glm::length(glm::vec3(core.startTransform[0]));
+    const float node = glm::length(glm::vec3(core.nodeTransform(0.0f, 1.0f)[0]));
+    return built > 0.0f && node > 0.0f ? built / node : 1.0f;
 }
 
 glm::vec3 BodyCentre(const QX_BT_Body& body) {
@@ -62,9 +72,12 @@ bool QX_RIGID_MOD::GetBodyMesh(int i, Mesh& mesh) {
         return false;
     QX_BT_Mesh_Data piece;
     core.simulationMesh.ExtractFaces(piece, CollectBodyFaces(*body));
+    // Simulation units back to scene units, about the body's centre.
     const glm::vec3 centre = BodyCentre(*body);
+    const float toScene = 1.0f / SimulationScale(core);
     for (size_t v = 0; v < piece.geometry.vertexCount(); ++v)
-        piece.geometry.setVertex(int32_t(v), piece.geometry.vertex(int32_t(v)) - centre);
+        piece.geometry.setVertex(int32_t(v),
+                                 (piece.geometry.vertex(int32_t(v)) - centre) * toScene);
     QX_Mesh_Convert::ImportMesh(piece, mesh);
     return true;
 }
@@ -77,8 +90,12 @@ bool QX_RIGID_MOD::GetBodyTM(int i, float frame, Matrix3& tm) {
         return false;
     const QX_BT_Body_State state =
         body->track.empty() ? body->startState : SampleTrack(body->track, x);
-    tm = ToHostMatrix(core.nodePlacement(x, 1.0f) * Translation(BodyCentre(*body)) *
-                      state.transform);
+    // Placement x (centre and recorded state, simulation units brought back to scene units).
+    const float k = SimulationScale(core);
+    const glm::mat4 toScene = glm::scale(glm::mat4(1.0f), glm::vec3(1.0f / k));
+    const glm::mat4 toSimulation = glm::scale(glm::mat4(1.0f), glm::vec3(k));
+    tm = ToHostMatrix(core.nodePlacement(x, 1.0f) * toScene * Translation(BodyCentre(*body)) *
+                      state.transform * toSimulation);
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <type_traits>
 
 #include <nlohmann/json.hpp>
 
@@ -418,22 +419,21 @@ private:
         return anim.release();
     }
 
-    Object* ReadObject(const json& j, const Path& path) {
-        std::unique_ptr<Animatable> anim(CreateClass(j, path, false));
-        auto* object = dynamic_cast<Object*>(anim.get());
-        if (!object)
-            Fail(path / "class", "the class does not make scene objects");
+    /// An instance of the class named in j["class"] as a T (Object or Modifier), or a refusal.
+    template <class T>
+    T* ReadInstance(const json& j, const Path& path, const char* kind) {
+        std::unique_ptr<Animatable> anim(CreateClass(j, path, std::is_same_v<T, Modifier>));
+        auto* typed = dynamic_cast<T*>(anim.get());
+        if (!typed)
+            Fail(path / "class", std::string("the class does not make ") + kind);
         anim.release();
-        return object;
+        return typed;
     }
-
+    Object* ReadObject(const json& j, const Path& path) {
+        return ReadInstance<Object>(j, path, "scene objects");
+    }
     Modifier* ReadModifier(const json& j, const Path& path) {
-        std::unique_ptr<Animatable> anim(CreateClass(j, path, true));
-        auto* mod = dynamic_cast<Modifier*>(anim.get());
-        if (!mod)
-            Fail(path / "class", "the class does not make modifiers");
-        anim.release();
-        return mod;
+        return ReadInstance<Modifier>(j, path, "modifiers");
     }
 
     /// The block and id of a parameter by internal name, or by "#id".

@@ -158,6 +158,52 @@ TEST(QX_Gltf_Scene, BodiesBecomeAnimatedNodesInMetresHiddenOutsideTheirLife) {
     std::remove(path.c_str());
 }
 
+// Baked pieces are ordinary nodes with transform keys and a visibility track.
+TEST(QX_Gltf_Scene, KeyedNodesCarryTheirMotionAndVisibility) {
+    Interface& ip = *GetCOREInterface();
+    ip.ResetScene();
+    ip.SetSystemUnitInfo(UNITS_CENTIMETERS, 1.0f);
+    INode* piece = ip.CreateObjectNode(new BoxObject(10, 10, 10));
+    piece->SetName(_T("Piece"));
+    const int tpf = GetTicksPerFrame();
+    auto* prs = static_cast<PRSController*>(piece->GetTMController());
+    prs->SetPositionKey(0, Point3(0, 0, 0));
+    prs->SetPositionKey(4 * tpf, Point3(400, 0, 0));
+    auto* vis = new FloatController();
+    IBezFloatKey key;
+    SetOutTanType(key.flags, BEZKEY_STEP);
+    key.time = 0;
+    key.val = 0.0f;
+    vis->AppendKey(&key);
+    key.time = 2 * tpf;
+    key.val = 1.0f;
+    vis->AppendKey(&key);
+    piece->SetVisController(vis);
+
+    const std::string path = TempPath("keyed.glb");
+    std::string error;
+    ASSERT_TRUE(ExportSceneGltf(ip, {0, 4, {}}, path, error)) << error;
+    tinygltf::Model model;
+    tinygltf::TinyGLTF loader;
+    std::string warn;
+    ASSERT_TRUE(loader.LoadBinaryFromFile(&model, &error, &warn, path)) << error;
+    const int index = int(FindNode(model, "Piece") - model.nodes.data());
+    int checked = 0;
+    for (const tinygltf::AnimationChannel& c : model.animations.at(0).channels) {
+        const tinygltf::AnimationSampler& s = model.animations[0].samplers[size_t(c.sampler)];
+        if (c.target_node == index && c.target_path == "translation") {
+            EXPECT_FLOAT_EQ(Element(model, s.output, 2, 3)[0], 2.0f); // 200 cm at frame 2
+            ++checked;
+        } else if (c.target_node == index && c.target_path == "scale") {
+            EXPECT_FLOAT_EQ(Element(model, s.output, 1, 3)[0], 0.0f); // hidden until frame 2
+            EXPECT_FLOAT_EQ(Element(model, s.output, 2, 3)[0], 1.0f);
+            ++checked;
+        }
+    }
+    EXPECT_EQ(checked, 2);
+    std::remove(path.c_str());
+}
+
 TEST(QX_Gltf_Scene, OutputPassesKhronosValidator) {
     Interface& ip = *GetCOREInterface();
     BuildScene(ip);

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "host/Interface.h"
+#include "modifier/QX_Body_Playback.h"
 #include "modifier/QX_Mesh_Convert.h"
 #include "modifier/persist/QX_Legacy_Conversion.h"
 #include "plugin/QX_Resources.h"
@@ -47,6 +48,7 @@ TimeValue Now() {
 
 QX_RIGID_MOD::QX_RIGID_MOD() {
     m_core = std::make_shared<Quarix::QX_BT_MeshController>(this);
+    m_playback = std::make_unique<QX_Body_Playback>(*this);
     InstallFragmentOperation();
     ReplaceReference(1, NewDefaultMatrix3Controller());
     GetQXRigidModDesc()->MakeAutoParamBlocks(this);
@@ -117,6 +119,12 @@ MSTR QX_RIGID_MOD::SubAnimName(int i, bool) {
 }
 
 BaseInterface* QX_RIGID_MOD::GetInterface(Interface_ID id) {
+    return Modifier::GetInterface(id);
+}
+
+void* QX_RIGID_MOD::GetInterface(ULONG id) {
+    if (id == I_QX_BODY_PLAYBACK)
+        return static_cast<IQXBodyPlayback*>(m_playback.get());
     return Modifier::GetInterface(id);
 }
 

@@ -2,6 +2,7 @@
 // back), the advanced-settings copies and the operations the world and driver call.
 
 #include "modifier/QX_RIGID_MOD.h"
+#include "modifier/QX_Param_Write.h"
 
 #include <algorithm>
 #include <cassert>
@@ -17,16 +18,6 @@ namespace P = QX_RigidParam;
 namespace K = Quarix::ObjectKey;
 
 namespace {
-
-void SetFloatIfDifferent(IParamBlock2& pb, ParamID id, TimeValue t, float v) {
-    if (pb.GetFloat(id, t) != v)
-        pb.SetValue(id, t, v);
-}
-
-void SetIntIfDifferent(IParamBlock2& pb, ParamID id, TimeValue t, int v) {
-    if (pb.GetInt(id, t) != v)
-        pb.SetValue(id, t, v);
-}
 
 // Writes an object key without marking it changed; a change mark already pending stays.
 void SetIntUnmarked(Quarix::QX_BT_Int_Settings& table, const Quarix::QX_BT_Int_Key& key,

@@ -38,5 +38,8 @@ std::string DemolitionWall400();
 /// An object of 1,000 box elements simulated for 100 frames, then evaluated by the host at every
 /// frame, against one plain copy of the output mesh's vertex and face arrays.
 std::string ModifierPlayback();
+/// 1,000 bodies x 200 recorded frames: the modifier's chunks saved and loaded (median of five),
+/// against copying the same states out and back.
+std::string BlobRoundtrip();
 
 } // namespace Quarix::Bench

@@ -40,6 +40,8 @@ const Entry kBenchmarks[] = {
      &Quarix::Bench::DemolitionWall400},
     {"modifier_playback", "1,000-box object simulated 100 frames, host evaluation per frame",
      &Quarix::Bench::ModifierPlayback},
+    {"blob_roundtrip", "modifier results of 1,000 bodies x 200 frames saved and loaded",
+     &Quarix::Bench::BlobRoundtrip},
 };
 
 } // namespace

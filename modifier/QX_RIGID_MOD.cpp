@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cassert>
-#include <cstring>
 
 #include "host/Interface.h"
 #include "modifier/QX_Body_Playback.h"
@@ -34,8 +33,7 @@ TimeValue Now() {
 
 } // namespace
 
-// --- construction
-// ---------------------------------------------------------------------------------
+// --- construction -------------------------------------------------------------------------------
 
 QX_RIGID_MOD::QX_RIGID_MOD() {
     m_core = std::make_shared<Quarix::QX_BT_MeshController>(this);
@@ -60,8 +58,7 @@ void QX_RIGID_MOD::GetClassName(MSTR& s, bool) const {
     s = _T("Quarix Rigid");
 }
 
-// --- references
-// -----------------------------------------------------------------------------------
+// --- references ---------------------------------------------------------------------------------
 
 RefTargetHandle QX_RIGID_MOD::GetReference(int i) {
     if (i == 0)
@@ -109,10 +106,6 @@ MSTR QX_RIGID_MOD::SubAnimName(int i, bool) {
     return {};
 }
 
-BaseInterface* QX_RIGID_MOD::GetInterface(Interface_ID id) {
-    return Modifier::GetInterface(id);
-}
-
 void* QX_RIGID_MOD::GetInterface(ULONG id) {
     if (id == I_QX_BODY_PLAYBACK)
         return static_cast<IQXBodyPlayback*>(m_playback.get());
@@ -127,8 +120,7 @@ void QX_RIGID_MOD::EndEditParams(IObjParam* ip, ULONG flags, Animatable* next) {
     GetQXRigidModDesc()->EndEditParams(ip, this, flags, next);
 }
 
-// --- evaluation
-// -----------------------------------------------------------------------------------
+// --- evaluation ---------------------------------------------------------------------------------
 
 void QX_RIGID_MOD::ApplyLegacySettings(IParamBlock2& pb) {
     Quarix::QX_BT_Legacy_Data& legacy = m_core->legacy;
@@ -235,8 +227,7 @@ void QX_RIGID_MOD::ModifyObject(TimeValue t, ModContext&, ObjectState* os, INode
     obj->UpdateValidity(TOPO_CHAN_NUM, Interval(t, t));
 }
 
-// --- operations for the world and the driver
-// -------------------------------------------------------
+// --- operations for the world and the driver ----------------------------------------------------
 
 void QX_RIGID_MOD::UpdatePlaybackEnd(bool exact) {
     if (!refTarg_ParamBlock)
@@ -266,8 +257,7 @@ INode* QX_RIGID_MOD::GetModifierNode() {
     return handle ? GetCOREInterface()->GetINodeByHandle(handle) : nullptr;
 }
 
-// --- finding and attaching
-// ------------------------------------------------------------------------
+// --- finding and attaching ----------------------------------------------------------------------
 
 QX_RIGID_MOD* QX_RIGID_MOD::FindRigidModifier(Object* object) {
     while (object && object->SuperClassID() == GEN_DERIVOB_CLASS_ID) {

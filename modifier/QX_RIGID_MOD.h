@@ -194,9 +194,9 @@ public:
     IParamBlock2* GetParamBlockByID(short id) override {
         return id == 0 ? refTarg_ParamBlock : nullptr;
     }
-    /// Extension interfaces offered to the host and the application (null when not offered).
-    BaseInterface* GetInterface(Interface_ID id) override;
-    /// I_QX_BODY_PLAYBACK: the recorded bodies one by one (an IQXBodyPlayback the modifier owns).
+    using Modifier::GetInterface;
+    /// I_QX_BODY_PLAYBACK: the recorded bodies one by one (an IQXBodyPlayback the modifier owns);
+    /// other numbers as for any modifier.
     void* GetInterface(ULONG id) override;
 
     // --- persistence ----------------------------------------------------------------------------

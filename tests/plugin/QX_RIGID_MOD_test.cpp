@@ -187,8 +187,7 @@ TEST_F(QX_RIGID_MOD_Test, LegacySettingsApplyOnceAtTheNextEvaluation) {
     EXPECT_EQ(pb.GetInt(P::RigidType), 3);
 }
 
-// --- advanced settings
-// -----------------------------------------------------------------------------
+// --- advanced settings --------------------------------------------------------------------------
 
 TEST_F(QX_RIGID_MOD_Test, AdvancedValuesFollowTheWorldUnlessOverridden) {
     INode* node = BoxNode(10.0f);
@@ -252,8 +251,7 @@ TEST_F(QX_RIGID_MOD_Test, AdvancedValuesFollowTheWorldUnlessOverridden) {
     EXPECT_EQ(pb.GetFloat(P::StartImpulse), 3.0f);
 }
 
-// --- playback range
-// --------------------------------------------------------------------------------
+// --- playback range -----------------------------------------------------------------------------
 
 TEST_F(QX_RIGID_MOD_Test, PlaybackEndFollowsTheRecordedFrames) {
     QX_RIGID_MOD mod;
@@ -276,8 +274,7 @@ TEST_F(QX_RIGID_MOD_Test, PlaybackEndFollowsTheRecordedFrames) {
     EXPECT_EQ(pb.GetInt(P::ExplodeEnd), 110);
 }
 
-// --- node answers
-// ---------------------------------------------------------------------------------
+// --- node answers -------------------------------------------------------------------------------
 
 TEST_F(QX_RIGID_MOD_Test, FramesBecomeTicksTruncatedTowardZero) {
     EXPECT_EQ(QX_FrameToTick(10, 0.5f, 160), 1680);
@@ -351,8 +348,7 @@ TEST_F(QX_RIGID_MOD_Test, NodeMovedUsesAnAbsoluteThresholdAfterScaling) {
     EXPECT_TRUE(mod->HasNodeMoved(1.0f));
 }
 
-// --- continuity gizmo
-// ------------------------------------------------------------------------------
+// --- continuity gizmo ---------------------------------------------------------------------------
 
 class RecordAxis : public SubObjAxisCallback {
 public:
@@ -401,8 +397,7 @@ TEST_F(QX_RIGID_MOD_Test, GizmoIsShownAtItsLevelAndMovedThroughItsController) {
     EXPECT_TRUE(bounds.IsEmpty());
 }
 
-// --- simulation through the modifier
-// ----------------------------------------------------------------
+// --- simulation through the modifier ------------------------------------------------------------
 
 TEST_F(QX_RIGID_MOD_Test, BoxFallsOntoTheGroundAndPlaysBack) {
     INode* node = BoxNode(10.0f, Point3(0, 0, 100));

@@ -309,6 +309,16 @@ TEST_F(QX_RIGID_MOD_Test, NodeTransformIsScaledWholeAndReadAtThePlaybackStart) {
     EXPECT_FLOAT_EQ(m[3].x, 11.0f);
     mod->GetNodeTransform(m, -10.0f, 1.0f);
     EXPECT_FLOAT_EQ(m[3].x, 1.0f);
+    // Animated, it is read at the slider's time, not at the frame asked for.
+    Host().SetAnimateMode(true);
+    mod->refTarg_ParamBlock->SetValue(P::ExplodeStart, 0, 0);
+    mod->refTarg_ParamBlock->SetValue(P::ExplodeStart, 10 * GetTicksPerFrame(), 10);
+    Host().SetAnimateMode(false);
+    mod->GetNodeTransform(m, 0.0f, 1.0f);
+    EXPECT_FLOAT_EQ(m[3].x, 1.0f);
+    Host().SetTime(10 * GetTicksPerFrame(), FALSE);
+    mod->GetNodeTransform(m, 0.0f, 1.0f);
+    EXPECT_FLOAT_EQ(m[3].x, 11.0f);
 }
 
 TEST_F(QX_RIGID_MOD_Test, GizmoBoundsEncloseTheRotatedBox) {

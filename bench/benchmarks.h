@@ -47,5 +47,8 @@ std::string ModifierPlayback();
 /// 1,000 bricks under two force fields and a blast for 100 frames, against the same scene with an
 /// empty force list.
 std::string Forces1000();
+/// 1,000 bodies x 200 recorded frames: the modifier's chunks saved and loaded (median of five),
+/// against copying the same states out and back.
+std::string BlobRoundtrip();
 
 } // namespace Quarix::Bench

@@ -47,6 +47,8 @@ const Entry kBenchmarks[] = {
      &Quarix::Bench::ModifierPlayback},
     {"forces_1000", "1,000 bricks under two force fields and a blast, against no forces",
      &Quarix::Bench::Forces1000},
+    {"blob_roundtrip", "modifier results of 1,000 bodies x 200 frames saved and loaded",
+     &Quarix::Bench::BlobRoundtrip},
 };
 
 } // namespace

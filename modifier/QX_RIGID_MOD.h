@@ -9,11 +9,11 @@
 
 #include "core/QX_BT_MeshController.h"
 #include "host/ClassDesc2.h"
-#include "host/IQXBodyPlayback.h"
 #include "host/Modifier.h"
 
 class INode;
 class Control;
+class QX_Body_Playback;
 
 /// Class id of the rigid modifier ("Quarix Rigid", an object-space modifier).
 inline constexpr Class_ID QX_RIGID_MOD_CLASS_ID(0x14EF7D31, 0x0D274686);
@@ -160,9 +160,7 @@ QX_RIGID_MOD_ClassDesc* GetQXRigidModDesc();
 /// for the duration of the call, so deleting the modifier (its node) in the middle of a run never
 /// frees a core whose bodies a Bullet world still holds; the destructor cuts the core loose from
 /// the modifier (no API, no fragment operation), so a core that outlives it asks no dead object.
-class QX_RIGID_MOD : public Modifier,
-                     public Quarix::QX_BT_MeshController_API_Interface,
-                     public IQXBodyPlayback {
+class QX_RIGID_MOD : public Modifier, public Quarix::QX_BT_MeshController_API_Interface {
 public:
     /// Builds the gizmo controller, the object core and the automatic parameter block.
     QX_RIGID_MOD();
@@ -196,20 +194,10 @@ public:
     IParamBlock2* GetParamBlockByID(short id) override {
         return id == 0 ? refTarg_ParamBlock : nullptr;
     }
-    /// Extension interfaces offered to the host and the application (null when not offered).
-    BaseInterface* GetInterface(Interface_ID id) override;
-    /// Answers I_QX_BODY_PLAYBACK with this modifier's recorded bodies (QX_RIGID_MOD_Playback.cpp).
+    using Modifier::GetInterface;
+    /// I_QX_BODY_PLAYBACK: the recorded bodies one by one (an IQXBodyPlayback the modifier owns);
+    /// other numbers as for any modifier.
     void* GetInterface(ULONG id) override;
-
-    // --- recorded bodies for exporters (QX_RIGID_MOD_Playback.cpp) -----------------------------
-    // Loaded, not yet rebuilt results are rebuilt from their records on first use. Transforms
-    // and meshes are in scene units, whatever size scale the world simulated at.
-    int BodyCount() override;
-    int RecordedFrameCount() override;
-    int FirstFrame() override;
-    bool GetBodyMesh(int i, Mesh& mesh) override;
-    bool GetBodyTM(int i, float frame, Matrix3& tm) override;
-    bool GetBodyLife(int i, float& birth, float& death) override;
 
     // --- persistence ----------------------------------------------------------------------------
     /// Writes the object core's simulation results (the parameter block and the gizmo controller
@@ -311,4 +299,5 @@ private:
     std::shared_ptr<Quarix::QX_BT_MeshController> m_core;
     int32_t m_subObjectLevel = 0;
     std::string m_loadRefusal;
+    std::unique_ptr<QX_Body_Playback> m_playback;
 };

@@ -1,5 +1,6 @@
 #include "modifier/persist/QX_Core_Snapshot.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <limits>
@@ -330,9 +331,21 @@ bool ReadGroups(QX_Byte_Reader& in, Snapshot& s) {
 }
 
 bool ReadBodyState(QX_Byte_Reader& in, QX_BT_Body_State& state, const char* what) {
-    return in.matrix(glm::value_ptr(state.transform), what) &&
-           in.floats(glm::value_ptr(state.linearVelocity), 3) &&
-           in.floats(glm::value_ptr(state.angularVelocity), 3) && in.i32(state.tag);
+    // One bounds check per state: tracks hold hundreds of thousands of them.
+    uint8_t raw[kBodyStateBytes];
+    if (!in.raw(raw, kBodyStateBytes))
+        return false;
+    std::memcpy(glm::value_ptr(state.transform), raw, 64);
+    std::memcpy(glm::value_ptr(state.linearVelocity), raw + 64, 12);
+    std::memcpy(glm::value_ptr(state.angularVelocity), raw + 76, 12);
+    std::memcpy(&state.tag, raw + 88, 4);
+    const float* m = glm::value_ptr(state.transform);
+    for (int i = 0; i < 16; ++i) {
+        if (!std::isfinite(m[i]))
+            return in.fail(std::string(what) + " holds a non-finite value (element " +
+                           std::to_string(i) + " of the state ending here)");
+    }
+    return true;
 }
 
 bool ReadTrack(QX_Byte_Reader& in, QX_BT_Body_Track& track) {
@@ -385,6 +398,8 @@ bool ReadBodies(QX_Byte_Reader& in, Snapshot& s) {
         return false;
     s.stored.records.resize(count);
     const size_t groups = s.stored.groups.size();
+    // Every body owns its group: rewinding deletes a destroyed body's group with it.
+    std::vector<int32_t> owner(groups, -1);
     for (size_t b = 0; b < count; ++b) {
         in.section("body " + std::to_string(b));
         QX_BT_Body_Data& r = s.stored.records[b];
@@ -394,6 +409,12 @@ bool ReadBodies(QX_Byte_Reader& in, Snapshot& s) {
             return in.fail("group index " + std::to_string(r.shapeIndex) + " is outside the " +
                            std::to_string(groups) + " groups");
         }
+        if (r.shapeIndex >= 0 && owner[size_t(r.shapeIndex)] >= 0) {
+            return in.fail("group " + std::to_string(r.shapeIndex) + " is already body " +
+                           std::to_string(owner[size_t(r.shapeIndex)]) + "'s");
+        }
+        if (r.shapeIndex >= 0)
+            owner[size_t(r.shapeIndex)] = int32_t(b);
         if (r.parentIndex < -1 || r.parentIndex >= int64_t(count)) {
             return in.fail("parent index " + std::to_string(r.parentIndex) + " is outside the " +
                            std::to_string(count) + " bodies");
@@ -401,6 +422,9 @@ bool ReadBodies(QX_Byte_Reader& in, Snapshot& s) {
     }
     return true;
 }
+
+bool CheckLayouts(QX_Byte_Reader& in, const Snapshot& s);
+bool CheckBodiesFitLayouts(QX_Byte_Reader& in, const Snapshot& s);
 
 bool ParseSnapshot(QX_Byte_Reader& in, Snapshot& s) {
     in.section("integer settings");
@@ -412,7 +436,8 @@ bool ParseSnapshot(QX_Byte_Reader& in, Snapshot& s) {
     return ReadMeshRecord(in, s.input, "input mesh") &&
            ReadMeshRecord(in, s.simulation, "simulation mesh") &&
            ReadMeshRecord(in, s.captured, "captured mesh") && ReadHistory(in, s) &&
-           ReadShapes(in, s) && ReadGroups(in, s) && ReadBodies(in, s);
+           CheckLayouts(in, s) && ReadShapes(in, s) && ReadGroups(in, s) && ReadBodies(in, s) &&
+           CheckBodiesFitLayouts(in, s);
 }
 
 std::string CheckChannel(const QX_BT_Mesh_Channel& channel, size_t corners, const char* name) {
@@ -432,6 +457,157 @@ std::string CheckChannel(const QX_BT_Mesh_Channel& channel, size_t corners, cons
         }
     }
     return {};
+}
+
+/// Largest index among the first k corners of a face array, for every k: lets every layout of
+/// the history be checked against the mesh in constant time.
+struct PrefixMax {
+    std::vector<int32_t> max;
+    explicit PrefixMax(const std::vector<int32_t>& corners) : max(corners.size()) {
+        int32_t m = -1;
+        for (size_t i = 0; i < corners.size(); ++i)
+            max[i] = m = std::max(m, corners[i]);
+    }
+    /// Whether the first `corners` corners all index fewer than `vertices` vertices.
+    bool fits(size_t corners, size_t vertices) const {
+        return corners == 0 || size_t(max[corners - 1]) < vertices;
+    }
+};
+
+/// Checks that cutting the (well-formed) simulation mesh back to a layout, as rewinding does,
+/// leaves a well-formed record: whole faces, every channel still matching the geometry's faces
+/// and no index past the vertices that remain.
+class LayoutChecker {
+public:
+    explicit LayoutChecker(const QX_BT_Mesh_Data& mesh)
+        : mesh_(mesh), geometry_(mesh.geometry.faces) {
+        for (const auto& [number, channel] : mesh.channels)
+            channels_.emplace(number, PrefixMax(channel.faces));
+    }
+    std::string check(const QX_BT_Mesh_Layout& layout) const {
+        const size_t corners = std::min<size_t>(mesh_.geometry.faces.size(), layout.cornerCount);
+        const size_t floats =
+            std::min<size_t>(mesh_.geometry.vertices.size(), size_t(layout.vertexCount) * 3);
+        if (corners % 3 != 0)
+            return "layout cuts the geometry inside a face (" + std::to_string(corners) +
+                   " corners)";
+        if (!geometry_.fits(corners, floats / 3))
+            return "layout keeps faces whose vertices it cuts away";
+        for (const auto& [number, channel] : mesh_.channels) {
+            size_t channelCorners = channel.faces.size();
+            size_t channelFloats = channel.vertices.size();
+            if (auto it = layout.channels.find(number); it != layout.channels.end()) {
+                channelCorners = std::min(channelCorners, size_t(std::max(it->second.corners, 0)));
+                channelFloats =
+                    std::min(channelFloats, size_t(std::max(it->second.vertexFloats, 0)));
+            }
+            if (channelCorners != corners || channelFloats % 3 != 0 ||
+                !channels_.at(number).fits(channelCorners, channelFloats / 3))
+                return "layout leaves channel " + std::to_string(number) +
+                       " out of step with the geometry";
+        }
+        return {};
+    }
+
+private:
+    const QX_BT_Mesh_Data& mesh_;
+    PrefixMax geometry_;
+    std::map<int32_t, PrefixMax> channels_;
+};
+
+bool CheckLayouts(QX_Byte_Reader& in, const Snapshot& s) {
+    in.section("mesh history");
+    const LayoutChecker checker(s.simulation);
+    for (const auto& [frame, layout] : s.history) {
+        if (std::string why = checker.check(layout); !why.empty())
+            return in.fail("entry at frame " + std::to_string(int64_t(frame)) + ": " + why);
+    }
+    in.section("current layout");
+    if (std::string why = checker.check(s.baseLayout); !why.empty())
+        return in.fail(why);
+    return true;
+}
+
+/// How much of the simulation mesh a layout keeps: geometry corners and vertices after a cut.
+std::pair<size_t, size_t> Kept(const QX_BT_Mesh_Data& mesh, const QX_BT_Mesh_Layout& layout) {
+    return {std::min<size_t>(mesh.geometry.faces.size(), layout.cornerCount),
+            std::min<size_t>(mesh.geometry.vertexCount(), layout.vertexCount)};
+}
+
+/// Rewinding to a frame keeps every body born at or before it and cuts the simulation mesh back
+/// to the layout of that frame (the base layout before the history starts). A body whose faces
+/// reach past such a layout would move vertices that are no longer there, so every body must fit
+/// every layout it can be rewound to.
+bool CheckBodiesFitLayouts(QX_Byte_Reader& in, const Snapshot& s) {
+    const QX_BT_Mesh_Data& mesh = s.simulation;
+    std::vector<std::pair<size_t, size_t>> shapeNeeds; // corners, vertices
+    for (const QX_BT_Face_List& faces : s.stored.elementFaces) {
+        std::pair<size_t, size_t> need{0, 0};
+        for (int32_t f : faces) {
+            need.first = std::max(need.first, 3 * size_t(f) + 3);
+            for (size_t k = 0; k < 3; ++k)
+                need.second =
+                    std::max(need.second, size_t(mesh.geometry.faces[3 * size_t(f) + k]) + 1);
+        }
+        shapeNeeds.push_back(need);
+    }
+    // Smallest layout from each history entry on.
+    std::vector<float> frames;
+    std::vector<std::pair<size_t, size_t>> smallestFrom(s.history.size());
+    for (const auto& [frame, layout] : s.history)
+        frames.push_back(frame);
+    size_t i = s.history.size();
+    std::pair<size_t, size_t> smallest{SIZE_MAX, SIZE_MAX};
+    for (auto it = s.history.rbegin(); it != s.history.rend(); ++it) {
+        const auto kept = Kept(mesh, it->second);
+        smallest = {std::min(smallest.first, kept.first), std::min(smallest.second, kept.second)};
+        smallestFrom[--i] = smallest;
+    }
+    const auto base = Kept(mesh, s.baseLayout);
+    std::vector<bool> owned(shapeNeeds.size(), false);
+    for (size_t b = 0; b < s.stored.records.size(); ++b) {
+        const QX_BT_Body_Data& r = s.stored.records[b];
+        if (r.shapeIndex < 0)
+            continue;
+        for (int32_t shape : s.stored.groups[size_t(r.shapeIndex)])
+            owned[size_t(shape)] = true;
+        std::pair<size_t, size_t> need{0, 0};
+        for (int32_t shape : s.stored.groups[size_t(r.shapeIndex)]) {
+            need.first = std::max(need.first, shapeNeeds[size_t(shape)].first);
+            need.second = std::max(need.second, shapeNeeds[size_t(shape)].second);
+        }
+        std::pair<size_t, size_t> room{SIZE_MAX, SIZE_MAX};
+        const bool beforeHistory = frames.empty() || !(r.lifeStart >= frames.front());
+        if (beforeHistory)
+            room = base;
+        if (!frames.empty()) {
+            // From the entry a rewind to lifeStart would use, every later one.
+            const size_t from =
+                beforeHistory ? 0
+                              : size_t(std::upper_bound(frames.begin(), frames.end(), r.lifeStart) -
+                                       frames.begin()) -
+                                    1;
+            room = {std::min(room.first, smallestFrom[from].first),
+                    std::min(room.second, smallestFrom[from].second)};
+        }
+        if (need.first > room.first || need.second > room.second) {
+            in.section("body " + std::to_string(b));
+            return in.fail("its faces reach past a mesh layout it can be rewound to");
+        }
+    }
+    // Shapes of no body are never removed by rewinding: they must fit the smallest layout.
+    const std::pair<size_t, size_t> least =
+        frames.empty() ? base
+                       : std::pair{std::min(base.first, smallestFrom[0].first),
+                                   std::min(base.second, smallestFrom[0].second)};
+    for (size_t shape = 0; shape < shapeNeeds.size(); ++shape) {
+        if (!owned[shape] &&
+            (shapeNeeds[shape].first > least.first || shapeNeeds[shape].second > least.second)) {
+            in.section("shape " + std::to_string(shape));
+            return in.fail("no body uses it and its faces reach past a mesh layout");
+        }
+    }
+    return true;
 }
 
 } // namespace

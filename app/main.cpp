@@ -1,18 +1,20 @@
 // quarix: the command-line tool.
 //
-//   quarix demo [--frames N] [--out FILE]   simulate the built-in scene and write a .glb
+//   quarix run SCENE [--frames N] [--mode range|quiet|relax] [--save OUT] [--gltf OUT.glb]
+//                    [--bake] [--hash] [--json]
+//   quarix export SAVED --gltf OUT.glb
+//   quarix info FILE
+//   quarix demo [--frames N] [--out FILE]      run scenes/demo.json --gltf quarix-demo.glb
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <string>
 #include <unistd.h>
 
-#include "app/QX_Demo_Scene.h"
-#include "app/QX_Gltf_Export.h"
-#include "app/QX_Run.h"
+#include <CLI/CLI.hpp>
+
+#include "app/QX_Commands.h"
 
 namespace {
 
@@ -21,108 +23,69 @@ using namespace Quarix;
 /// Upper bound on the frames of one command: keeps a typo from running for days.
 constexpr int kMaxFrames = 100000;
 
-void PrintUsage(std::ostream& out) {
-    out << "usage: quarix demo [--frames N] [--out FILE]\n"
-           "\n"
-           "  demo    simulate the built-in scene (a brick wall hit by a heavy ball) and write\n"
-           "          the recorded motion as a binary glTF file with one animated node per body\n"
-           "\n"
-           "options:\n"
-           "  --frames N   frames to simulate (1.."
-        << kMaxFrames
-        << ", default 100)\n"
-           "  --out FILE   output file (default quarix-demo.glb)\n";
-}
-
-bool ParseFrames(const std::string& text, int& frames) {
-    char* end = nullptr;
-    const long value = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || value < 1 || value > kMaxFrames)
-        return false;
-    frames = int(value);
-    return true;
-}
-
-// A one-line progress bar, redrawn in place on a terminal and printed sparsely otherwise.
-void ShowProgress(int done, int total) {
-    const bool terminal = isatty(fileno(stderr));
-    if (!terminal && done != total && done % 25 != 0)
-        return;
-    constexpr int kWidth = 40;
-    const int filled = total > 0 ? done * kWidth / total : kWidth;
-    std::string bar(size_t(filled), '#');
-    bar.append(size_t(kWidth - filled), '.');
-    std::fprintf(stderr, "%s[%s] %d/%d frames", terminal ? "\r" : "", bar.c_str(), done, total);
-    if (!terminal || done == total)
-        std::fprintf(stderr, "\n");
-}
-
-int RunDemo(int argc, char** argv) {
-    int frames = 100;
-    std::string out = "quarix-demo.glb";
-    for (int i = 2; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--frames" && i + 1 < argc) {
-            if (!ParseFrames(argv[++i], frames)) {
-                std::cerr << "quarix demo: --frames wants a whole number from 1 to " << kMaxFrames
-                          << ", got '" << argv[i] << "'\n";
-                return 2;
-            }
-        } else if (arg == "--out" && i + 1 < argc) {
-            out = argv[++i];
-        } else {
-            std::cerr << "quarix demo: unknown or incomplete option '" << arg << "'\n";
-            PrintUsage(std::cerr);
-            return 2;
-        }
-    }
-
-    // Refuse an unwritable output before spending time on the simulation.
-    if (FILE* probe = std::fopen((out + ".part").c_str(), "wb")) {
-        std::fclose(probe);
-        std::remove((out + ".part").c_str());
-    } else {
-        std::cerr << "quarix demo: cannot write '" << out << "': " << std::strerror(errno) << "\n";
-        return 1;
-    }
-
-    std::unique_ptr<App::Scene> scene = App::MakeDemoScene();
-    // Every brick is a closed box of 12 triangles.
-    const size_t bricks = scene->objects[0]->core->inputMesh.faceCount() / 12;
-    std::cout << "Simulating the demo scene: a wall of " << bricks << " bricks and a heavy ball, "
-              << frames << " frames" << std::endl;
-    const App::RunSummary summary = App::RunScene(*scene, frames, ShowProgress);
-
-    std::vector<App::GltfObject> objects;
-    const glm::vec3 colours[] = {{0.72f, 0.33f, 0.22f}, {0.25f, 0.3f, 0.35f}};
-    for (size_t i = 0; i < scene->objects.size(); ++i)
-        objects.push_back({scene->objects[i]->core.get(), scene->names[i], colours[i % 2]});
-    App::GltfOptions options;
-    options.frames = frames;
-    options.frameRate = App::kSceneFrameRate;
-    std::string error;
-    if (!App::ExportGltf(objects, options, out, error)) {
-        std::cerr << "quarix demo: " << error << "\n";
-        return 1;
-    }
-    std::printf("bodies: %d alive at the end (%d made)\nframes: %d\nms per frame: %.2f\n"
-                "written: %s\n",
-                summary.bodiesAlive, summary.bodiesTotal, summary.frames, summary.msPerFrame(),
-                out.c_str());
-    return 0;
+/// The folder of the example scenes: $QUARIX_SCENES, else the source tree's scenes/.
+std::string ScenesFolder() {
+    const char* env = std::getenv("QUARIX_SCENES");
+    return env && *env ? env : QX_SCENES_DIR;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || std::string(argv[1]) == "help" || std::string(argv[1]) == "--help") {
-        PrintUsage(std::cout);
-        return argc < 2 ? 2 : 0;
+    CLI::App cli{"quarix: rigid-body simulation and demolition of scenes, through the host and "
+                 "the Quarix Rigid plug-in"};
+    cli.require_subcommand(1);
+
+    App::RunOptions run;
+    int runFrames = 0;
+    CLI::App* runCmd = cli.add_subcommand("run", "simulate a scene (JSON description or saved)");
+    runCmd->add_option("scene", run.scene, "scene file")->required();
+    CLI::Option* framesOpt = runCmd->add_option("--frames", runFrames, "frames to simulate")
+                                 ->check(CLI::Range(1, kMaxFrames));
+    runCmd->add_option("--mode", run.mode, "range, quiet or relax")
+        ->check(CLI::IsMember({"range", "quiet", "relax"}));
+    runCmd->add_option("--save", run.saveOut, "write the scene with its results");
+    runCmd->add_option("--gltf", run.gltfOut, "write a .glb of the result");
+    runCmd->add_flag("--bake", run.bake, "bake every simulated object before saving/exporting");
+    runCmd->add_flag("--hash", run.hash, "print a hash of every recorded body state");
+    runCmd->add_flag("--json", run.json, "print a machine-readable summary as the last line");
+
+    std::string exportIn, exportOut;
+    CLI::App* exportCmd = cli.add_subcommand("export", "play back a saved scene into a .glb");
+    exportCmd->add_option("saved", exportIn, "saved scene file")->required();
+    exportCmd->add_option("--gltf", exportOut, "output .glb")->required();
+
+    std::string infoIn;
+    CLI::App* infoCmd = cli.add_subcommand("info", "describe a scene file");
+    infoCmd->add_option("file", infoIn, "scene file (JSON description or saved)")->required();
+
+    int demoFrames = 100;
+    std::string demoOut = "quarix-demo.glb";
+    CLI::App* demoCmd = cli.add_subcommand("demo", "simulate the demo scene, write a .glb");
+    CLI::Option* demoFramesOpt = demoCmd->add_option("--frames", demoFrames, "frames to simulate")
+                                     ->check(CLI::Range(1, kMaxFrames));
+    demoCmd->add_option("--out", demoOut, "output .glb");
+
+    CLI11_PARSE(cli, argc, argv);
+    if (runCmd->parsed()) {
+        if (framesOpt->count())
+            run.frames = runFrames;
+        run.terminal = isatty(fileno(stderr));
+        return App::CommandRun(run);
     }
-    const std::string command = argv[1];
-    if (command == "demo")
-        return RunDemo(argc, argv);
-    std::cerr << "quarix: unknown command '" << command << "'\n";
-    PrintUsage(std::cerr);
-    return 2;
+    if (exportCmd->parsed())
+        return App::CommandExport(exportIn, exportOut);
+    if (infoCmd->parsed())
+        return App::CommandInfo(infoIn);
+    // The demo is `run scenes/demo.json --gltf quarix-demo.glb`.
+    App::RunOptions demo;
+    demo.scene = ScenesFolder() + "/demo.json";
+    demo.gltfOut = demoOut;
+    if (demoFramesOpt->count())
+        demo.frames = demoFrames;
+    demo.terminal = isatty(fileno(stderr));
+    std::cout << "Simulating " << demo.scene
+              << ": a wall of 195 bricks and a heavy ball, through the host and the plug-in"
+              << std::endl;
+    return App::CommandRun(demo);
 }

@@ -2,6 +2,16 @@
 
 namespace Quarix {
 
+QX_BT_Body_Track::const_iterator QX_BT_Body_Track::upper_bound_guessed(float frame) const {
+    const size_t n = entries_.size();
+    if (n == 0 || !(frame >= entries_.front().first) || !(frame < entries_.back().first))
+        return upper_bound(frame);
+    const size_t guess = static_cast<size_t>(frame - entries_.front().first) + 1;
+    if (guess < n && entries_[guess - 1].first <= frame && frame < entries_[guess].first)
+        return entries_.begin() + static_cast<std::ptrdiff_t>(guess);
+    return upper_bound(frame);
+}
+
 QX_BT_Body_State SampleTrack(const QX_BT_Body_Track& track, float frame) {
     if (track.empty())
         return QX_BT_Body_State{};
@@ -10,7 +20,7 @@ QX_BT_Body_State SampleTrack(const QX_BT_Body_Track& track, float frame) {
 
     // U: first record after the frame; L: the record before it. Past the last key both are the
     // last record, before the first key both are the first, so the blend returns that record.
-    auto upper = track.upper_bound(frame);
+    auto upper = track.upper_bound_guessed(frame);
     auto lower = upper;
     float t = 0.0f;
     if (upper == track.end()) {

@@ -61,6 +61,11 @@ public:
     const_iterator upper_bound(float frame) const {
         return std::upper_bound(entries_.begin(), entries_.end(), frame, KeyGreater{});
     }
+    /// upper_bound for sampling: a track holds one state per simulated frame, so the entry after
+    /// `frame` usually sits at the frame's distance from the first entry. That place is checked
+    /// first and the search runs only when it is not the answer; playing back many bodies then
+    /// touches two entries of each track instead of a binary search's scattered ones.
+    const_iterator upper_bound_guessed(float frame) const;
     /// The entry recorded at exactly `frame`, or end().
     iterator find(float frame) {
         auto it = lower_bound(frame);

@@ -130,10 +130,12 @@ void ImportMesh(const QX_BT_Mesh_Data& data, Mesh& mesh) {
                       Corner(corners[3 * f + 2], verts));
         if (f >= infos)
             continue;
+        // The face was reset by setNumFaces: its flags are exactly the edge bits and material id.
         const QX_BT_Face_Info& info = data.faceInfos[f];
-        face.setEdgeVisFlags(info.edgeA != 0, info.edgeB != 0, info.edgeC != 0);
-        face.setMatID(static_cast<MtlID>(info.materialID & 0xFFFF));
-        face.setSmGroup(info.smoothingGroup);
+        face.flags = (info.edgeA != 0 ? EDGE_A : 0u) | (info.edgeB != 0 ? EDGE_B : 0u) |
+                     (info.edgeC != 0 ? EDGE_C : 0u) |
+                     (static_cast<DWORD>(info.materialID & 0xFFFF) << FACE_MATID_SHIFT);
+        face.smGroup = info.smoothingGroup;
     }
     for (const auto& [channel, map] : data.channels) {
         if (channel == Quarix::kNormalChannel)

@@ -2,12 +2,13 @@
 // back), the advanced-settings copies and the operations the world and driver call.
 
 #include "modifier/QX_RIGID_MOD.h"
+#include "modifier/QX_Param_Write.h"
 
 #include <algorithm>
 #include <cassert>
-#include <cstring>
 
 #include "host/Interface.h"
+#include "modifier/QX_Body_Playback.h"
 #include "modifier/QX_Mesh_Convert.h"
 #include "modifier/persist/QX_Legacy_Conversion.h"
 #include "plugin/QX_Resources.h"
@@ -16,16 +17,6 @@ namespace P = QX_RigidParam;
 namespace K = Quarix::ObjectKey;
 
 namespace {
-
-void SetFloatIfDifferent(IParamBlock2& pb, ParamID id, TimeValue t, float v) {
-    if (pb.GetFloat(id, t) != v)
-        pb.SetValue(id, t, v);
-}
-
-void SetIntIfDifferent(IParamBlock2& pb, ParamID id, TimeValue t, int v) {
-    if (pb.GetInt(id, t) != v)
-        pb.SetValue(id, t, v);
-}
 
 // Writes an object key without marking it changed; a change mark already pending stays.
 void SetIntUnmarked(Quarix::QX_BT_Int_Settings& table, const Quarix::QX_BT_Int_Key& key,
@@ -42,11 +33,11 @@ TimeValue Now() {
 
 } // namespace
 
-// --- construction
-// ---------------------------------------------------------------------------------
+// --- construction -------------------------------------------------------------------------------
 
 QX_RIGID_MOD::QX_RIGID_MOD() {
     m_core = std::make_shared<Quarix::QX_BT_MeshController>(this);
+    m_playback = std::make_unique<QX_Body_Playback>(*this);
     InstallFragmentOperation();
     ReplaceReference(1, NewDefaultMatrix3Controller());
     GetQXRigidModDesc()->MakeAutoParamBlocks(this);
@@ -67,8 +58,7 @@ void QX_RIGID_MOD::GetClassName(MSTR& s, bool) const {
     s = _T("Quarix Rigid");
 }
 
-// --- references
-// -----------------------------------------------------------------------------------
+// --- references ---------------------------------------------------------------------------------
 
 RefTargetHandle QX_RIGID_MOD::GetReference(int i) {
     if (i == 0)
@@ -116,7 +106,9 @@ MSTR QX_RIGID_MOD::SubAnimName(int i, bool) {
     return {};
 }
 
-BaseInterface* QX_RIGID_MOD::GetInterface(Interface_ID id) {
+void* QX_RIGID_MOD::GetInterface(ULONG id) {
+    if (id == I_QX_BODY_PLAYBACK)
+        return static_cast<IQXBodyPlayback*>(m_playback.get());
     return Modifier::GetInterface(id);
 }
 
@@ -128,8 +120,7 @@ void QX_RIGID_MOD::EndEditParams(IObjParam* ip, ULONG flags, Animatable* next) {
     GetQXRigidModDesc()->EndEditParams(ip, this, flags, next);
 }
 
-// --- evaluation
-// -----------------------------------------------------------------------------------
+// --- evaluation ---------------------------------------------------------------------------------
 
 void QX_RIGID_MOD::ApplyLegacySettings(IParamBlock2& pb) {
     Quarix::QX_BT_Legacy_Data& legacy = m_core->legacy;
@@ -236,8 +227,7 @@ void QX_RIGID_MOD::ModifyObject(TimeValue t, ModContext&, ObjectState* os, INode
     obj->UpdateValidity(TOPO_CHAN_NUM, Interval(t, t));
 }
 
-// --- operations for the world and the driver
-// -------------------------------------------------------
+// --- operations for the world and the driver ----------------------------------------------------
 
 void QX_RIGID_MOD::UpdatePlaybackEnd(bool exact) {
     if (!refTarg_ParamBlock)
@@ -267,8 +257,7 @@ INode* QX_RIGID_MOD::GetModifierNode() {
     return handle ? GetCOREInterface()->GetINodeByHandle(handle) : nullptr;
 }
 
-// --- finding and attaching
-// ------------------------------------------------------------------------
+// --- finding and attaching ----------------------------------------------------------------------
 
 QX_RIGID_MOD* QX_RIGID_MOD::FindRigidModifier(Object* object) {
     while (object && object->SuperClassID() == GEN_DERIVOB_CLASS_ID) {

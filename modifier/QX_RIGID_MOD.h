@@ -13,6 +13,7 @@
 
 class INode;
 class Control;
+class QX_Body_Playback;
 
 /// Class id of the rigid modifier ("Quarix Rigid", an object-space modifier).
 inline constexpr Class_ID QX_RIGID_MOD_CLASS_ID(0x14EF7D31, 0x0D274686);
@@ -193,9 +194,10 @@ public:
     IParamBlock2* GetParamBlockByID(short id) override {
         return id == 0 ? refTarg_ParamBlock : nullptr;
     }
-    /// Extension interfaces offered to the host and the application (null when not offered).
-    BaseInterface* GetInterface(Interface_ID id) override;
     using Modifier::GetInterface;
+    /// I_QX_BODY_PLAYBACK: the recorded bodies one by one (an IQXBodyPlayback the modifier owns);
+    /// other numbers as for any modifier.
+    void* GetInterface(ULONG id) override;
 
     // --- persistence ----------------------------------------------------------------------------
     /// Writes the object core's simulation results (the parameter block and the gizmo controller
@@ -297,4 +299,5 @@ private:
     std::shared_ptr<Quarix::QX_BT_MeshController> m_core;
     int32_t m_subObjectLevel = 0;
     std::string m_loadRefusal;
+    std::unique_ptr<QX_Body_Playback> m_playback;
 };

@@ -69,8 +69,7 @@ TimeValue QX_FrameToTick(int startFrame, float frame, int ticksPerFrame) {
     return static_cast<TimeValue>(time);
 }
 
-// --- mesh controller API
-// --------------------------------------------------------------------------
+// --- mesh controller API ------------------------------------------------------------------------
 
 void QX_RIGID_MOD::GetNodeTransform(glm::mat4& out, float frame, float scale) {
     out = glm::mat4(1.0f);
@@ -113,8 +112,7 @@ bool QX_RIGID_MOD::HasNodeMoved(float scale) {
     return false;
 }
 
-// --- continuity gizmo
-// -----------------------------------------------------------------------------
+// --- continuity gizmo ---------------------------------------------------------------------------
 
 Matrix3 QX_RIGID_MOD::GizmoValue(TimeValue t) {
     Matrix3 value;

@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "host/Interface.h"
+#include "modifier/QX_Param_Write.h"
 #include "modifier/QX_RIGID_MOD.h"
 #include "plugin/QX_Resources.h"
 
@@ -262,12 +263,6 @@ constexpr QX_Material_Preset kPresets[QX_MATERIAL_PRESET_COUNT] = {
     {1.0f, 0.11f, 0.06f, 2.0f},    // Ice
     {0.7f, 0.6f, 0.12f, 4.0f},     // Wood
 };
-
-// Writes a float parameter only when it differs, so an unchanged value sends no notification.
-void SetFloatIfDifferent(IParamBlock2& pb, ParamID id, TimeValue t, float v) {
-    if (pb.GetFloat(id, t) != v)
-        pb.SetValue(id, t, v);
-}
 
 } // namespace
 

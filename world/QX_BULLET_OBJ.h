@@ -7,6 +7,7 @@
 #include "core/QX_BT_World.h"
 #include "host/CommandModes.h"
 #include "host/Control.h"
+#include "host/IQXWorldControl.h"
 #include "host/ObjectDisplay.h"
 #include "host/Viewport.h"
 #include "host/Win32.h"
@@ -28,7 +29,8 @@ constexpr int kWorldGizmoRef = 1;
 
 class QX_BULLET_OBJ : public SimpleObject2,
                       public MaxSDK::Graphics::IObjectDisplay2,
-                      public QX_BT_World_API_Interface {
+                      public QX_BT_World_API_Interface,
+                      public IQXWorldControl {
 public:
     /// A world with the parameter defaults, a gizmo at the identity and a fresh world core that
     /// points at this object for forces and support boxes.
@@ -40,7 +42,19 @@ public:
     SClass_ID SuperClassID() override { return GEOMOBJECT_CLASS_ID; }
     void GetClassName(MSTR& s, bool localized = true) const override;
     BaseInterface* GetInterface(Interface_ID id) override;
-    void* GetInterface(ULONG id) override { return SimpleObject2::GetInterface(id); }
+    /// Answers I_QX_WORLD_CONTROL with this world's start requests (QX_World_Control.cpp).
+    void* GetInterface(ULONG id) override;
+
+    // --- start requests without the rollout (QX_World_Control.cpp) ------------------------
+    /// The driver's start request for this world; request 3 (Relax) resets the results first,
+    /// as the "Relax" button does. False outside 0..4.
+    bool StartSimulation(int request) override;
+    /// Stops the driver when it drives this world.
+    void StopSimulation() override;
+    /// True while the driver's timer runs for this world.
+    bool IsRunning() override;
+    /// The driver's frame counter.
+    int CurrentFrame() override;
 
     // --- references -----------------------------------------------------------------------
     int NumRefs() override { return 2; }

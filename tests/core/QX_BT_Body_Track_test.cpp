@@ -1,5 +1,7 @@
 #include "core/QX_BT_Body_Track.h"
 
+#include <cmath>
+
 #include <gtest/gtest.h>
 
 namespace Quarix {
@@ -60,6 +62,19 @@ TEST(QX_BT_Body_Track, SampleClampsOutsideAndBlendsInside) {
     const QX_BT_Body_State quarter = SampleTrack(track, 2.25f);
     EXPECT_FLOAT_EQ(quarter.transform[3].x, 5.5f);
     EXPECT_EQ(quarter.tag, 2);
+}
+
+TEST(QX_BT_Body_Track, GuessedUpperBoundAgreesWithTheSearchOnIrregularTracks) {
+    // One entry per frame from 5 on, a demolition's extra entry at 7.5, a gap after 9.
+    QX_BT_Body_Track track;
+    for (float f : {5.0f, 6.0f, 7.0f, 7.5f, 8.0f, 9.0f, 14.0f, 15.0f, 15.25f})
+        track[f] = MakeState(f, 0, 0);
+    for (float x = 3.0f; x < 17.0f; x += 0.125f)
+        EXPECT_EQ(track.upper_bound_guessed(x), track.upper_bound(x)) << x;
+    for (float x : {-INFINITY, INFINITY, NAN, 1e30f, -1e30f, 15.25f, 15.2499f})
+        EXPECT_EQ(track.upper_bound_guessed(x), track.upper_bound(x)) << x;
+    const QX_BT_Body_Track empty;
+    EXPECT_EQ(empty.upper_bound_guessed(1.0f), empty.end());
 }
 
 TEST(QX_BT_Body_Track, EntryStaysCompact) {

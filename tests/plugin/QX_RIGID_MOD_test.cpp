@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/QX_BT_World.h"
+#include "host/IQXBodyPlayback.h"
 #include "modifier/QX_RIGID_MOD_Node.h"
 #include "tests/fixtures/QX_Test_Scene.h"
 #include "tests/plugin/QX_Plugin_Test_Support.h"
@@ -186,8 +187,7 @@ TEST_F(QX_RIGID_MOD_Test, LegacySettingsApplyOnceAtTheNextEvaluation) {
     EXPECT_EQ(pb.GetInt(P::RigidType), 3);
 }
 
-// --- advanced settings
-// -----------------------------------------------------------------------------
+// --- advanced settings --------------------------------------------------------------------------
 
 TEST_F(QX_RIGID_MOD_Test, AdvancedValuesFollowTheWorldUnlessOverridden) {
     INode* node = BoxNode(10.0f);
@@ -251,8 +251,7 @@ TEST_F(QX_RIGID_MOD_Test, AdvancedValuesFollowTheWorldUnlessOverridden) {
     EXPECT_EQ(pb.GetFloat(P::StartImpulse), 3.0f);
 }
 
-// --- playback range
-// --------------------------------------------------------------------------------
+// --- playback range -----------------------------------------------------------------------------
 
 TEST_F(QX_RIGID_MOD_Test, PlaybackEndFollowsTheRecordedFrames) {
     QX_RIGID_MOD mod;
@@ -275,8 +274,7 @@ TEST_F(QX_RIGID_MOD_Test, PlaybackEndFollowsTheRecordedFrames) {
     EXPECT_EQ(pb.GetInt(P::ExplodeEnd), 110);
 }
 
-// --- node answers
-// ---------------------------------------------------------------------------------
+// --- node answers -------------------------------------------------------------------------------
 
 TEST_F(QX_RIGID_MOD_Test, FramesBecomeTicksTruncatedTowardZero) {
     EXPECT_EQ(QX_FrameToTick(10, 0.5f, 160), 1680);
@@ -311,6 +309,16 @@ TEST_F(QX_RIGID_MOD_Test, NodeTransformIsScaledWholeAndReadAtThePlaybackStart) {
     EXPECT_FLOAT_EQ(m[3].x, 11.0f);
     mod->GetNodeTransform(m, -10.0f, 1.0f);
     EXPECT_FLOAT_EQ(m[3].x, 1.0f);
+    // Animated, it is read at the slider's time, not at the frame asked for.
+    Host().SetAnimateMode(true);
+    mod->refTarg_ParamBlock->SetValue(P::ExplodeStart, 0, 0);
+    mod->refTarg_ParamBlock->SetValue(P::ExplodeStart, 10 * GetTicksPerFrame(), 10);
+    Host().SetAnimateMode(false);
+    mod->GetNodeTransform(m, 0.0f, 1.0f);
+    EXPECT_FLOAT_EQ(m[3].x, 1.0f);
+    Host().SetTime(10 * GetTicksPerFrame(), FALSE);
+    mod->GetNodeTransform(m, 0.0f, 1.0f);
+    EXPECT_FLOAT_EQ(m[3].x, 11.0f);
 }
 
 TEST_F(QX_RIGID_MOD_Test, GizmoBoundsEncloseTheRotatedBox) {
@@ -350,8 +358,7 @@ TEST_F(QX_RIGID_MOD_Test, NodeMovedUsesAnAbsoluteThresholdAfterScaling) {
     EXPECT_TRUE(mod->HasNodeMoved(1.0f));
 }
 
-// --- continuity gizmo
-// ------------------------------------------------------------------------------
+// --- continuity gizmo ---------------------------------------------------------------------------
 
 class RecordAxis : public SubObjAxisCallback {
 public:
@@ -400,8 +407,7 @@ TEST_F(QX_RIGID_MOD_Test, GizmoIsShownAtItsLevelAndMovedThroughItsController) {
     EXPECT_TRUE(bounds.IsEmpty());
 }
 
-// --- simulation through the modifier
-// ----------------------------------------------------------------
+// --- simulation through the modifier ------------------------------------------------------------
 
 TEST_F(QX_RIGID_MOD_Test, BoxFallsOntoTheGroundAndPlaysBack) {
     INode* node = BoxNode(10.0f, Point3(0, 0, 100));
@@ -471,6 +477,84 @@ TEST_F(QX_RIGID_MOD_Test, DeletingASimulatedNodeMidRunLeavesNoDanglingCore) {
     // The remaining object simulates on.
     QX_Plugin_Test::SimulateThroughModifiers(world, {kept}, 4, 6);
     EXPECT_FALSE(kept->GetCore().bodies.empty());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(QX_RIGID_MOD_Test, BodyPlaybackPlacesEachPieceWhereTheObjectShowsIt) {
+    // Two boxes in one object, on a node scaled by 2, in a world simulating at half scale.
+    auto* tri = new TriObject();
+    {
+        auto* box = new BoxObject(5.0f, 5.0f, 5.0f);
+        box->UpdateMesh(0);
+        Mesh& m = tri->mesh;
+        m = box->mesh;
+        const int n = m.getNumVerts();
+        Mesh second = box->mesh;
+        m.setNumVerts(2 * n, TRUE);
+        m.setNumFaces(2 * second.getNumFaces(), TRUE);
+        for (int v = 0; v < n; ++v)
+            m.verts[size_t(n + v)] = second.verts[size_t(v)] + Point3(8, 0, 1);
+        for (int f = 0; f < second.getNumFaces(); ++f) {
+            Face face = second.faces[size_t(f)];
+            face.setVerts(face.v[0] + n, face.v[1] + n, face.v[2] + n);
+            m.faces[size_t(second.getNumFaces() + f)] = face;
+        }
+        box->MaybeAutoDelete();
+    }
+    INode* node = Host().CreateObjectNode(tri);
+    node->SetNodeTM(0, ScaleMatrix(Point3(2, 2, 2)) * RotateZMatrix(0.4f) *
+                           TransMatrix(Point3(3, -2, 30)));
+    QX_RIGID_MOD* mod = Rigid(node);
+    mod->refTarg_ParamBlock->SetValue(P::Separate, 0, false);
+    node->EvalWorldState(0);
+    Quarix::QX_BT_World world;
+    Quarix::Fixtures::ConfigureWorld(world, 2, 1470.0f, true);
+    world.floatSettings.set(Quarix::WorldKey::ScaleFactor, 0.5f);
+    QX_Plugin_Test::SimulateThroughModifiers(world, {mod}, 0, 20);
+    mod->UpdatePlaybackEnd(true);
+
+    auto* playback = GetBodyPlaybackInterface(mod);
+    ASSERT_NE(playback, nullptr);
+    ASSERT_EQ(playback->BodyCount(), 2);
+    EXPECT_EQ(playback->RecordedFrameCount(), 21); // frames 0 to 20
+    EXPECT_EQ(playback->FirstFrame(), 0);
+    float birth = -1, death = -1;
+    ASSERT_TRUE(playback->GetBodyLife(1, birth, death));
+    EXPECT_EQ(birth, 0.0f);
+    EXPECT_GE(death, 20.0f);
+    Mesh piece;
+    EXPECT_FALSE(playback->GetBodyMesh(2, piece));
+    Matrix3 tm;
+    EXPECT_FALSE(playback->GetBodyTM(-1, 0.0f, tm));
+
+    for (int frame : {0, 7, 19}) {
+        const TimeValue t = frame * GetTicksPerFrame();
+        const Mesh* shown = Evaluated(node, t);
+        ASSERT_NE(shown, nullptr);
+        const Matrix3 objectTM = node->GetObjectTM(t);
+        Box3 shownBox;
+        for (const Point3& p : shown->verts)
+            shownBox += p * objectTM;
+        Box3 pieces;
+        for (int b = 0; b < 2; ++b) {
+            ASSERT_TRUE(playback->GetBodyMesh(b, piece));
+            ASSERT_TRUE(playback->GetBodyTM(b, float(frame), tm));
+            EXPECT_EQ(piece.getNumFaces(), 12);
+            // About its own centre, in scene units: a 5-unit box spans 5 along each axis.
+            const Box3 local = piece.getBoundingBox();
+            EXPECT_NEAR(local.pmax.x - local.pmin.x, 5.0f, 1e-3f);
+            EXPECT_NEAR(local.pmin.z + local.pmax.z, 0.0f, 1e-3f);
+            for (const Point3& p : piece.verts)
+                pieces += p * tm;
+        }
+        EXPECT_NEAR(pieces.pmin.x, shownBox.pmin.x, 1e-2f) << frame;
+        EXPECT_NEAR(pieces.pmax.y, shownBox.pmax.y, 1e-2f) << frame;
+        EXPECT_NEAR(pieces.pmin.z, shownBox.pmin.z, 1e-2f) << frame;
+        EXPECT_NEAR(pieces.pmax.z, shownBox.pmax.z, 1e-2f) << frame;
+    }
 }
 
 } // namespace

@@ -56,17 +56,8 @@ std::string Bake1000();
 /// `quarix run` of a 1,000-brick wall scene for 100 frames (host, plug-in, driver, save, glTF)
 /// against the core-only loop of the same scene.
 std::string AppWall();
-/// A 200-brick wall hit by a ball, 100 frames through the host's loop and the driver, against
-/// SimulateFrame alone.
-std::string DriverWall();
 /// An object of 1,000 box elements simulated for 100 frames, then evaluated by the host at every
 /// frame, against one plain copy of the output mesh's vertex and face arrays.
 std::string ModifierPlayback();
-/// 1,000 bricks under two force fields and a blast for 100 frames, against the same scene with an
-/// empty force list.
-std::string Forces1000();
-/// 1,000 bodies x 200 recorded frames: the modifier's chunks saved and loaded (median of five),
-/// against copying the same states out and back.
-std::string BlobRoundtrip();
 
 } // namespace Quarix::Bench

@@ -53,15 +53,8 @@ const Entry kBenchmarks[] = {
     {"bake_1000", "1,000 bodies x 100 frames baked into animated nodes", &Quarix::Bench::Bake1000},
     {"app_wall", "quarix run of a 1,000-brick wall through host and plug-in, against the core loop",
      &Quarix::Bench::AppWall},
-    {"driver_wall",
-     "200-brick wall hit by a ball: Range run through the host's loop vs SimulateFrame",
-     &Quarix::Bench::DriverWall},
     {"modifier_playback", "1,000-box object simulated 100 frames, host evaluation per frame",
      &Quarix::Bench::ModifierPlayback},
-    {"forces_1000", "1,000 bricks under two force fields and a blast, against no forces",
-     &Quarix::Bench::Forces1000},
-    {"blob_roundtrip", "modifier results of 1,000 bodies x 200 frames saved and loaded",
-     &Quarix::Bench::BlobRoundtrip},
 };
 
 } // namespace

@@ -1,5 +1,7 @@
+#include "host/Hold.h"
 #include "host/Modifier.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -31,6 +33,7 @@ public:
         }
         if (before < 0 || before > NumModifiers())
             before = 0;
+        HoldStackEdit(mod, before, mc);
         m_mods.insert(m_mods.begin() + before,
                       Entry{nullptr, std::unique_ptr<ModContext>(mc ? mc : new ModContext())});
         // Slots after the insertion point moved: keep the dependent lists right by treating the
@@ -42,6 +45,9 @@ public:
     void DeleteModifier(int index) override {
         if (!InRange(index))
             return;
+        // The record must hold the modifier before the stack lets go of it.
+        HoldStackEdit(m_mods[static_cast<size_t>(index)].mod, index,
+                      m_mods[static_cast<size_t>(index)].mc.get());
         ReplaceReference(1 + index, nullptr);
         m_mods.erase(m_mods.begin() + index);
         InvalidateCache();
@@ -137,6 +143,8 @@ private:
         std::unique_ptr<ModContext> mc;
     };
 
+    void HoldStackEdit(Modifier* mod, int index, const ModContext* mc);
+
     bool InRange(int index) const { return index >= 0 && index < static_cast<int>(m_mods.size()); }
     void ClearCache() {
         if (m_cache && m_ownsCache)
@@ -157,6 +165,47 @@ private:
     int m_evaluations = 0;
     bool m_evaluating = false;
 };
+
+/// A modifier added to or removed from a stack. The record holds the stack and the modifier, so
+/// a removed modifier lives on until the record goes; undo and redo toggle its presence.
+class StackEditRestore final : public RestoreObj {
+public:
+    StackEditRestore(IDerivedObject* stack, Modifier* mod, int index, const ModContext* mc)
+        : m_index(index), m_context(mc ? *mc : ModContext()) {
+        m_refs.Add(stack);
+        m_refs.Add(mod);
+    }
+
+    void Restore(int) override { Toggle(); }
+    void Redo() override { Toggle(); }
+
+private:
+    void Toggle() {
+        auto* stack = static_cast<IDerivedObject*>(m_refs.Get(0));
+        auto* mod = static_cast<Modifier*>(m_refs.Get(1));
+        if (!stack || !mod)
+            return;
+        for (int i = 0; i < stack->NumModifiers(); ++i) {
+            if (stack->GetModifier(i) == mod) {
+                m_index = i;
+                m_context = *stack->GetModContext(i);
+                stack->DeleteModifier(i);
+                return;
+            }
+        }
+        stack->AddModifier(mod, new ModContext(m_context),
+                           std::min(m_index, stack->NumModifiers()));
+    }
+
+    HeldRefs m_refs; // 0 the stack, 1 the modifier
+    int m_index;
+    ModContext m_context;
+};
+
+void DerivedObject::HoldStackEdit(Modifier* mod, int index, const ModContext* mc) {
+    if (theHold.Holding())
+        theHold.Put(new StackEditRestore(this, mod, index, mc));
+}
 
 ObjectState DerivedObject::EvalForNode(TimeValue t, INode* node) {
     if (m_cache && m_cacheValid.InInterval(t))

@@ -1,5 +1,6 @@
 #include "host/INode.h"
 
+#include "host/Hold.h"
 #include "host/Interface.h"
 #include "host/Modifier.h"
 
@@ -104,7 +105,37 @@ void INode::Detach(TimeValue t, int keepTM) {
     NotifyDependents(FOREVER, PART_TM, REFMSG_CHANGE);
 }
 
+namespace {
+
+/// A node's object before a change (a modifier stack put under it, say). Both objects are held,
+/// so the one not in use lives on while the record does.
+class ObjectRefRestore final : public RestoreObj {
+public:
+    ObjectRefRestore(INode* node, Object* before) {
+        m_refs.Add(node);
+        m_refs.Add(before);
+    }
+    void Restore(int) override { Swap(); }
+    void Redo() override { Swap(); }
+
+private:
+    void Swap() {
+        auto* node = static_cast<INode*>(m_refs.Get(0));
+        if (!node)
+            return;
+        Object* other = static_cast<Object*>(m_refs.Get(1));
+        m_refs.ReplaceReference(1, node->GetObjectRef(), FALSE);
+        node->SetObjectRef(other);
+    }
+
+    HeldRefs m_refs; // 0 the node, 1 the object not in use
+};
+
+} // namespace
+
 void INode::SetObjectRef(Object* obj) {
+    if (obj != m_object && theHold.Holding())
+        theHold.Put(new ObjectRefRestore(this, m_object));
     ReplaceReference(1, obj);
     NotifyDependents(FOREVER, PART_ALL, REFMSG_CHANGE);
 }

@@ -93,6 +93,13 @@ public:
     void Hide(BOOL onOff);
     BOOL IsFrozen() const { return m_frozen; }
     void Freeze(BOOL onOff) { m_frozen = onOff != FALSE; }
+    /// Whether the node depends on the object being edited (viewports draw it in the host's
+    /// dependent colour rather than its wire colour).
+    int Dependent() const { return m_dependent ? 1 : 0; }
+    void SetDependent(BOOL onOff) { m_dependent = onOff != FALSE; }
+    /// Whether the viewport highlights the node (the cursor is over it in a pick mode).
+    BOOL IsHighlighted() const { return m_highlighted; }
+    void SetHighlighted(BOOL onOff) { m_highlighted = onOff != FALSE; }
 
     /// Evaluates the object (with its modifier stack) at t. The state stays valid until the next
     /// evaluation of this node. Hidden nodes are evaluated unless evalHidden is false.
@@ -131,6 +138,8 @@ private:
     COLORREF m_wireColor = RGB(88, 144, 225);
     bool m_hidden = false;
     bool m_frozen = false;
+    bool m_dependent = false;
+    bool m_highlighted = false;
     ObjectState m_worldState;
     Matrix3 m_worldStateTM;
     ULONG m_loadedParent = 0; // parent handle read by Load, linked by the scene reader

@@ -7,6 +7,7 @@
 #include "host/Mesh.h"
 
 #include <memory>
+#include <string>
 
 namespace Quarix {
 
@@ -25,9 +26,9 @@ using QXShatterPtr = std::unique_ptr<Shatter::QXShatter, QXShatterDeleter>;
 
 /// Parameter ids accepted by the setters, with the value type each takes.
 enum ParamId : int {
-    /// int: pieces wanted; 1 or less leaves the mesh unchanged. Counts are clamped to
-    /// 10,000,000 / (faces + 2,000), at least 2 and at most 10,000 (4,970 for a 12-face box, 444
-    /// for 20,480 faces), so that no call runs for much more than a second or two.
+    /// int: pieces wanted; 1 or less leaves the mesh unchanged. Counts are bounded by the work
+    /// a few seconds allow (10,000 for meshes up to about 60,000 faces, fewer for bigger ones);
+    /// a reduced count is reported by GetWarnings.
     kParamFragmentCount = 10017,
     /// int: material id of the new inner faces (0..65535; values outside are clamped).
     kParamInnerMaterialId = 16,
@@ -85,6 +86,11 @@ bool Modify(QXShatterPtr& shatter, int time, Interval& valid);
 /// and leaves `mesh` untouched when Modify did not cut. Throws std::invalid_argument for a null
 /// object.
 bool GetFinalMesh(QXShatterPtr& shatter, Mesh& mesh);
+
+/// What the last Modify did differently from what was asked, for the caller's log: the
+/// fragment count it reduced to stay within its work bound, and the non-finite map values or
+/// normals it repaired. Empty when there is nothing to report or for a null object.
+std::string GetWarnings(QXShatterPtr& shatter);
 
 /// A deep copy of the shatter object (source, parameters and result); a null pointer (with the
 /// library's deleter) for a null object.

@@ -99,10 +99,21 @@ INode* Interface::CreateObjectNode(Object* obj) {
         node->ReplaceReference(1, obj);
     INode* raw = node.get();
     AdoptNode(std::move(node));
+    HoldNodeCreation(raw);
     return raw;
 }
 
 void Interface::DeleteNode(INode* node, BOOL redraw, BOOL) {
+    if (!node || node == m_root.get() || !IsInScene(node))
+        return;
+    if (m_hold.Holding()) {
+        DeleteNodeUndoably(node);
+        if (redraw)
+            RedrawViews(m_time);
+        return;
+    }
+    BroadcastNotification(NOTIFY_SCENE_PRE_DELETED_NODE, node);
+    // A handler may have deleted the node itself.
     auto it = std::find_if(m_nodes.begin(), m_nodes.end(),
                            [&](const auto& owned) { return owned.get() == node; });
     if (it == m_nodes.end())
@@ -122,6 +133,8 @@ void Interface::DeleteNode(INode* node, BOOL redraw, BOOL) {
     // Tell the dependents (parameter blocks listing the node ...) and clear their references
     // before the node goes.
     node->NotifyDependents(FOREVER, PART_ALL, REFMSG_TARGET_DELETED, NOTIFY_ALL, FALSE);
+    it = std::find_if(m_nodes.begin(), m_nodes.end(),
+                      [&](const auto& owned) { return owned.get() == node; });
     std::unique_ptr<INode> owned = std::move(*it);
     m_nodes.erase(it);
     owned.reset();
@@ -161,6 +174,14 @@ INode* Interface::GetSelNode(int i) const {
 }
 
 void Interface::SelectNode(INode* node, int clearSel) {
+    // Record only real changes: a new node, or other nodes that the clearing drops.
+    const bool valid = node && !node->m_isRoot;
+    const bool wasSelected = valid && IsNodeSelected(node);
+    bool changes = valid && !wasSelected;
+    if (clearSel)
+        changes = changes || m_selection.size() > (wasSelected ? 1u : 0u);
+    if (changes)
+        HoldSelection();
     if (clearSel)
         m_selection.clear();
     if (node && !node->m_isRoot && !IsNodeSelected(node))
@@ -168,10 +189,14 @@ void Interface::SelectNode(INode* node, int clearSel) {
 }
 
 void Interface::DeSelectNode(INode* node) {
+    if (IsNodeSelected(node))
+        HoldSelection();
     m_selection.erase(std::remove(m_selection.begin(), m_selection.end(), node), m_selection.end());
 }
 
 void Interface::ClearNodeSelection(BOOL) {
+    if (!m_selection.empty())
+        HoldSelection();
     m_selection.clear();
 }
 
@@ -245,6 +270,7 @@ MSTR Interface::GetPrompt() const {
 }
 
 void Interface::ResetScene() {
+    m_notifications.Broadcast(NOTIFY_SYSTEM_PRE_RESET);
     ClearPickMode();
     m_prompts.clear();
     m_loop.Clear();
@@ -264,6 +290,7 @@ void Interface::ResetScene() {
     m_animateSuspend = 0;
     m_redraws = 0;
     m_accelerators = true;
+    m_notifications.Broadcast(NOTIFY_SYSTEM_POST_RESET);
 }
 
 Interface* GetCOREInterface() {

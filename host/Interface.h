@@ -7,6 +7,7 @@
 #include "host/Hold.h"
 #include "host/INode.h"
 #include "host/Module.h"
+#include "host/Notify.h"
 #include "host/Viewport.h"
 #include "host/Win32.h"
 
@@ -97,10 +98,13 @@ public:
     // --- nodes ------------------------------------------------------------------------------
     INode* GetRootNode() const { return m_root.get(); }
     /// A new node under the root referencing `obj` (may be null), named after the object's class
-    /// with a running number ("Box001").
+    /// with a running number ("Box001"). Inside an undo record, undo takes it out of the scene.
     INode* CreateObjectNode(Object* obj);
-    /// Deletes a node: its children move to its parent keeping their world transforms, its
-    /// dependents see REFMSG_TARGET_DELETED and lose their references to it.
+    /// Deletes a node: NOTIFY_SCENE_PRE_DELETED_NODE is broadcast, its children move to its
+    /// parent keeping their world transforms, its dependents see REFMSG_TARGET_DELETED and lose
+    /// their references to it. Inside an undo record the node is kept by the record (undo puts
+    /// it back with its parent, children, selection and the references it lost); otherwise it
+    /// is freed at once.
     void DeleteNode(INode* node, BOOL redraw = TRUE, BOOL overrideSlaves = FALSE);
     /// The node with this handle (null for 0 or an unknown handle).
     INode* GetINodeByHandle(ULONG handle) const;
@@ -108,11 +112,15 @@ public:
     INode* GetINodeByName(const MCHAR* name) const;
     /// Every node except the root, in creation order.
     std::vector<INode*> AllNodes() const;
+    /// Whether the node is the root or one of the scene's nodes (false for a deleted node kept
+    /// by an undo record, and for any other pointer).
+    bool IsInScene(const INode* node) const;
 
     // --- selection --------------------------------------------------------------------------
     int GetSelNodeCount() const { return static_cast<int>(m_selection.size()); }
     INode* GetSelNode(int i) const;
-    /// Selects a node, first clearing the selection when clearSel is non-zero.
+    /// Selects a node, first clearing the selection when clearSel is non-zero. Selection changes
+    /// made inside an undo record are undone with it.
     void SelectNode(INode* node, int clearSel = 1);
     void DeSelectNode(INode* node);
     void ClearNodeSelection(BOOL redraw = TRUE);
@@ -157,14 +165,32 @@ public:
     // --- message loop and undo --------------------------------------------------------------
     MessageLoop& GetMessageLoop() { return m_loop; }
     Hold& GetHold() { return m_hold; }
+    /// Broadcast notifications (Notify.h); registrations survive ResetScene.
+    NotificationRegistry& GetNotifications() { return m_notifications; }
 
     /// Empties the scene and restores every scene setting (time 0, 30 fps, inches, animate off,
-    /// no timers, no undo records). Classes and modules stay registered.
+    /// no timers, no undo records). Classes, modules and notification registrations stay.
+    /// Broadcasts NOTIFY_SYSTEM_PRE_RESET before and NOTIFY_SYSTEM_POST_RESET after, so that
+    /// modules can drop state that belongs to the old scene (a new scene then simulates exactly as
+    /// in a fresh process).
     void ResetScene();
 
 private:
     friend class SceneReader;
     friend class SceneWriter;
+    friend class NodeLifeRestore;
+    friend class SelectionRestore;
+
+    /// Takes a node out of the scene (no longer listed, selected or linked) and hands it over.
+    std::unique_ptr<INode> ParkNode(INode* node);
+    /// Puts a parked node back at position `index` of the node list (or at the end).
+    void UnparkNode(std::unique_ptr<INode> node, size_t index);
+    /// Records the selection as it is now, when an undo record is open.
+    void HoldSelection();
+    /// Records the creation of a node, when an undo record is open.
+    void HoldNodeCreation(INode* node);
+    /// Deletion inside an undo record: the record keeps the node.
+    void DeleteNodeUndoably(INode* node);
 
     ULONG NextHandle() { return m_nextHandle++; }
     void AdoptNode(std::unique_ptr<INode> node);
@@ -192,6 +218,7 @@ private:
     std::vector<MSTR> m_prompts;
 
     MessageLoop m_loop;
+    NotificationRegistry m_notifications;
     Hold m_hold;
 };
 

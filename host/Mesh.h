@@ -8,6 +8,12 @@
 #include <optional>
 #include <vector>
 
+class GraphicsWindow;
+class Material;
+struct HitRegion;
+struct SnapInfo;
+struct IPoint2;
+
 /// Face flag bits. Edge visibility uses the raw bit values 1, 2 and 4 (edges v0-v1, v1-v2, v2-v0).
 inline constexpr DWORD EDGE_A = 1u << 0;
 inline constexpr DWORD EDGE_B = 1u << 1;
@@ -194,6 +200,18 @@ public:
     void EnableEdgeList(int) {}
     /// Removes all vertices, faces, channels and normals.
     void FreeAll();
+
+    /// Draws the mesh in the window's current transform (the headless window counts it).
+    void render(GraphicsWindow* gw, Material* ma, void* rp, int compFlags, int numMat = 1);
+    /// Tests the visible faces, projected through the window's transform and view, against the
+    /// window's hit region; sets the window's hit code. With abortOnHit the test stops at the
+    /// first hit. Returns whether anything was hit.
+    BOOL select(GraphicsWindow* gw, Material* ma, HitRegion* hr, int abortOnHit = FALSE,
+                int numMat = 1);
+    /// Offers the vertices, transformed by tm, to the snap: the vertex nearest to the screen
+    /// point *p within snap->strength pixels becomes snap->hitPoint (world space) when it is
+    /// closer than a point found before.
+    void snap(GraphicsWindow* gw, SnapInfo* snap, IPoint2* p, const Matrix3& tm);
     /// Checks that every face, map face and normal face index is in range; `why` receives the
     /// first problem.
     bool IsValid(std::string* why = nullptr) const;

@@ -309,6 +309,76 @@ void IParamBlock2::SetNumber(const ParamDef& def, Entry& entry, TimeValue t, dou
     }
 }
 
+/// The values of one parameter before a change. The block and the listed nodes are held as
+/// references: the block stays alive while the record does, and a node deleted for good comes
+/// back as an empty entry rather than a dangling one.
+class ParamSlotRestore final : public RestoreObj {
+public:
+    ParamSlotRestore(IParamBlock2* block, ParamID id) : m_id(id) {
+        m_block.Add(block);
+        Keep(*block);
+    }
+
+    void Restore(int) override { Swap(); }
+    void Redo() override { Swap(); }
+
+private:
+    void Keep(IParamBlock2& block) {
+        IParamBlock2::Slot* slot = block.FindSlot(m_id);
+        m_entries = slot ? slot->entries : std::vector<IParamBlock2::Entry>{};
+        m_nodes = std::make_unique<HeldRefs>();
+        for (IParamBlock2::Entry& entry : m_entries) {
+            m_nodes->Add(entry.node);
+            entry.node = nullptr;
+        }
+    }
+
+    void Swap() {
+        auto* block = static_cast<IParamBlock2*>(m_block.Get(0));
+        if (!block)
+            return;
+        std::vector<IParamBlock2::Entry> entries = std::move(m_entries);
+        std::unique_ptr<HeldRefs> held = std::move(m_nodes);
+        Keep(*block);
+        std::vector<INode*> nodes;
+        for (int i = 0; i < held->Size(); ++i)
+            nodes.push_back(static_cast<INode*>(held->Get(i)));
+        block->ReplaceSlot(m_id, std::move(entries), nodes);
+    }
+
+    ParamID m_id;
+    HeldRefs m_block;
+    std::vector<IParamBlock2::Entry> m_entries;
+    std::unique_ptr<HeldRefs> m_nodes;
+};
+
+void IParamBlock2::HoldSlot(ParamID id) {
+    if (theHold.Holding() && FindSlot(id))
+        theHold.Put(new ParamSlotRestore(this, id));
+}
+
+void IParamBlock2::ReplaceSlot(ParamID id, std::vector<Entry> entries,
+                               const std::vector<INode*>& nodes) {
+    Slot* slot = FindSlot(id);
+    if (!slot)
+        return;
+    const bool nodeSlot = (slot->type & ~TYPE_TAB) == TYPE_INODE;
+    if (nodeSlot) {
+        for (int k = 0; k < static_cast<int>(slot->entries.size()); ++k)
+            ReplaceReference(RefIndexOf(slot, k), nullptr, FALSE);
+    }
+    slot->entries = std::move(entries);
+    if (nodeSlot) {
+        for (int k = 0; k < static_cast<int>(slot->entries.size()); ++k) {
+            INode* node =
+                k < static_cast<int>(nodes.size()) ? nodes[static_cast<size_t>(k)] : nullptr;
+            if (node)
+                ReplaceReference(RefIndexOf(slot, k), node, FALSE);
+        }
+    }
+    Changed(id);
+}
+
 void IParamBlock2::Changed(ParamID id) {
     m_lastNotify = id;
     if (m_notify)
@@ -320,6 +390,7 @@ BOOL IParamBlock2::SetValue(ParamID id, TimeValue t, float v, int tabIndex) {
     const ParamDef* def = GetParamDef(id);
     if (!entry || !def)
         return FALSE;
+    HoldSlot(id);
     SetNumber(*def, *entry, t, v);
     Changed(id);
     return TRUE;
@@ -330,6 +401,7 @@ BOOL IParamBlock2::SetValue(ParamID id, TimeValue t, int v, int tabIndex) {
     const ParamDef* def = GetParamDef(id);
     if (!entry || !def)
         return FALSE;
+    HoldSlot(id);
     SetNumber(*def, *entry, t, v);
     Changed(id);
     return TRUE;
@@ -340,6 +412,7 @@ BOOL IParamBlock2::SetValue(ParamID id, TimeValue, INode* v, int tabIndex) {
     Entry* entry = FindEntry(id, tabIndex, TYPE_INODE, &slot);
     if (!entry)
         return FALSE;
+    HoldSlot(id);
     ReplaceReference(RefIndexOf(slot, tabIndex), v, FALSE);
     Changed(id);
     return TRUE;
@@ -349,6 +422,7 @@ BOOL IParamBlock2::SetValue(ParamID id, TimeValue, const MCHAR* v, int tabIndex)
     Entry* entry = FindEntry(id, tabIndex, TYPE_STRING);
     if (!entry)
         return FALSE;
+    HoldSlot(id);
     entry->text = v ? v : _T("");
     Changed(id);
     return TRUE;
@@ -366,6 +440,8 @@ int IParamBlock2::SetCount(ParamID id, int n) {
     int old = static_cast<int>(slot->entries.size());
     if (n < old)
         return Delete(id, n, old - n);
+    if (n != old)
+        HoldSlot(id);
     slot->entries.resize(static_cast<size_t>(n));
     if (n != old)
         Changed(id);
@@ -376,6 +452,7 @@ int IParamBlock2::Append(ParamID id, int num, INode** el, int) {
     Slot* slot = FindSlot(id);
     if (!slot || slot->type != TYPE_INODE_TAB || num < 0 || (num > 0 && !el))
         return -1;
+    HoldSlot(id);
     int first = static_cast<int>(slot->entries.size());
     slot->entries.resize(static_cast<size_t>(first + num));
     for (int k = 0; k < num; ++k)
@@ -389,6 +466,7 @@ int IParamBlock2::Append(ParamID id, int num, int* el, int) {
     if (!slot || !(slot->type & TYPE_TAB) ||
         !IsNumeric(static_cast<ParamType2>(slot->type & ~TYPE_TAB)) || num < 0 || (num > 0 && !el))
         return -1;
+    HoldSlot(id);
     auto base = static_cast<ParamType2>(slot->type & ~TYPE_TAB);
     for (int k = 0; k < num; ++k) {
         Entry entry;
@@ -404,6 +482,7 @@ int IParamBlock2::Append(ParamID id, int num, float* el, int) {
     if (!slot || !(slot->type & TYPE_TAB) ||
         !IsNumeric(static_cast<ParamType2>(slot->type & ~TYPE_TAB)) || num < 0 || (num > 0 && !el))
         return -1;
+    HoldSlot(id);
     auto base = static_cast<ParamType2>(slot->type & ~TYPE_TAB);
     for (int k = 0; k < num; ++k) {
         Entry entry;
@@ -418,6 +497,7 @@ int IParamBlock2::Append(ParamID id, int num, const MCHAR** el, int) {
     Slot* slot = FindSlot(id);
     if (!slot || slot->type != TYPE_STRING_TAB || num < 0 || (num > 0 && !el))
         return -1;
+    HoldSlot(id);
     for (int k = 0; k < num; ++k) {
         Entry entry;
         entry.text = el[k] ? el[k] : _T("");
@@ -436,6 +516,7 @@ int IParamBlock2::Delete(ParamID id, int start, int num) {
         return count;
     if (start < 0 || start + num > count)
         ThrowRange();
+    HoldSlot(id);
     if ((slot->type & ~TYPE_TAB) == TYPE_INODE) {
         for (int k = start; k < start + num; ++k)
             ReplaceReference(RefIndexOf(slot, k), nullptr, FALSE);

@@ -196,7 +196,8 @@ private:
 
 /// One object's parameter values. Node parameters are references of the block (deleting a node
 /// leaves an empty entry). Changing a value records its id (LastNotifyParamID) and, unless
-/// notifications are disabled, sends REFMSG_CHANGE to the owner.
+/// notifications are disabled, sends REFMSG_CHANGE to the owner. Inside an undo record every
+/// change of a value or a table is undone (and redone) with the record.
 ///
 /// Reads and writes by id check the id and the type: an unknown id or a mismatched type reads as
 /// zero / null and makes SetValue answer FALSE. A table index outside 0..Count-1 throws
@@ -289,6 +290,8 @@ public:
     IOResult Load(ILoad* iload) override;
 
 private:
+    friend class ParamSlotRestore;
+
     struct Key {
         TimeValue time;
         double value;
@@ -313,6 +316,10 @@ private:
     int RefIndexOf(const Slot* slot, int tabIndex) const;
     Entry* EntryForRef(int i);
     void Changed(ParamID id);
+    /// Records the values of one parameter before a change, when an undo record is open.
+    void HoldSlot(ParamID id);
+    /// Replaces the entries of one parameter (undo), re-pointing its node references.
+    void ReplaceSlot(ParamID id, std::vector<Entry> entries, const std::vector<INode*>& nodes);
 
     ParamBlockDesc2* m_desc = nullptr;
     ReferenceMaker* m_owner = nullptr;

@@ -2,6 +2,7 @@
 
 #include "host/ClassDesc2.h"
 #include "host/Control.h"
+#include "host/ForceSources.h"
 #include "host/Modifier.h"
 
 #include <algorithm>
@@ -453,4 +454,5 @@ void RegisterHostClasses(ClassDirectory& directory) {
         _T("Bezier Float"), CTRL_FLOAT_CLASS_ID, floatControllerClassID, 0));
     directory.RegisterOwned(std::make_unique<IntControllerDesc>());
     directory.RegisterOwned(std::make_unique<DerivedObjectDesc>());
+    RegisterForceSourceClasses(directory);
 }

@@ -85,6 +85,6 @@ private:
     int m_segs[2];
 };
 
-/// Registers the host's own classes (primitives, mesh objects, derived objects, controllers)
-/// in a class directory.
+/// Registers the host's own classes (primitives, mesh objects, derived objects, controllers and
+/// force sources) in a class directory.
 void RegisterHostClasses(ClassDirectory& directory);

@@ -161,6 +161,7 @@ public:
             return false;
         }
         Commit();
+        BroadcastNotification(NOTIFY_FILE_POST_OPEN);
         return true;
     }
 
@@ -446,6 +447,7 @@ private:
     }
 
     void Commit() {
+        BroadcastNotification(NOTIFY_FILE_PRE_OPEN);
         m_ip.ResetScene();
         for (int index : m_nodeOrder) {
             Staged& s = m_staged[static_cast<size_t>(index)];

@@ -69,6 +69,8 @@ BOOL MessageLoop::KillTimer(HWND window, UINT_PTR id) {
 }
 
 int MessageLoop::DeliverDueTimers() {
+    if (m_inHandler)
+        return 0;
     // A callback may set or kill timers; work from a snapshot of the ids and look each one up
     // again before delivering.
     std::vector<std::pair<HWND, UINT_PTR>> due;
@@ -86,25 +88,59 @@ int MessageLoop::DeliverDueTimers() {
             continue;
         it->dueMs = m_nowMs + it->periodMs;
         TIMERPROC callback = it->callback;
+        m_inHandler = true;
         callback(window, WM_TIMER, id, static_cast<DWORD>(m_nowMs));
+        m_inHandler = false;
         ++delivered;
     }
     return delivered;
 }
 
 int MessageLoop::RunTicks(int maxTicks) {
+    return RunUntil([] { return false; }, maxTicks);
+}
+
+int MessageLoop::RunUntil(const std::function<bool()>& done, int maxTicks) {
+    if (m_inHandler)
+        return 0;
     int delivered = 0;
-    while (delivered < maxTicks && !m_timers.empty()) {
+    while (delivered < maxTicks && !m_timers.empty() && !done()) {
         std::uint64_t next = m_timers.front().dueMs;
         for (const Timer& timer : m_timers)
             next = std::min(next, timer.dueMs);
         m_nowMs = std::max(m_nowMs, next);
-        delivered += DeliverDueTimers();
+        // One tick at a time, so `done` sees the state after every single callback.
+        const int n = DeliverOneDue();
+        if (n == 0)
+            break;
+        delivered += n;
     }
     return delivered;
 }
 
+int MessageLoop::DeliverOneDue() {
+    auto it = std::find_if(m_timers.begin(), m_timers.end(),
+                           [&](const Timer& t) { return t.dueMs <= m_nowMs; });
+    if (it == m_timers.end())
+        return 0;
+    const HWND window = it->window;
+    const UINT_PTR id = it->id;
+    it->dueMs = m_nowMs + it->periodMs;
+    TIMERPROC callback = it->callback;
+    m_inHandler = true;
+    callback(window, WM_TIMER, id, static_cast<DWORD>(m_nowMs));
+    m_inHandler = false;
+    return 1;
+}
+
+bool MessageLoop::HasTimer(TIMERPROC callback) const {
+    return std::any_of(m_timers.begin(), m_timers.end(),
+                       [&](const Timer& t) { return t.callback == callback; });
+}
+
 int MessageLoop::Run(std::uint64_t timeoutMs) {
+    if (m_inHandler)
+        return 0;
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
     const std::uint64_t startMs = m_nowMs;

@@ -4,6 +4,7 @@
 
 #include "host/MaxTypes.h"
 
+#include <functional>
 #include <vector>
 
 struct HostModule;
@@ -41,8 +42,9 @@ BOOL KillTimer(HWND window, UINT_PTR id);
 
 /// The host's message loop and its thread timers, owned by the Interface. Everything runs on the
 /// calling (user-interface) thread, so timer callbacks never overlap each other or other host
-/// calls. Time is the loop clock in milliseconds: RunTicks advances it deterministically, Run
-/// follows the wall clock.
+/// calls: a handler that pumps the loop itself (a progress dialog, say) gets no nested tick.
+/// Time is the loop clock in milliseconds: RunTicks and RunUntil advance it deterministically,
+/// Run follows the wall clock.
 class MessageLoop {
 public:
     /// See the free function SetTimer.
@@ -54,14 +56,24 @@ public:
     /// Advances the loop clock to each next expiry and delivers it, until `maxTicks` ticks were
     /// delivered or no timer runs. Returns the ticks delivered.
     int RunTicks(int maxTicks);
+    /// Like RunTicks, but first asks `done` before every tick and stops as soon as it answers
+    /// true (also when no timer runs or `maxTicks` ticks were delivered). Returns the ticks.
+    int RunUntil(const std::function<bool()>& done, int maxTicks);
     /// Follows the wall clock until no timer is left or `timeoutMs` passed. Returns ticks.
     int Run(std::uint64_t timeoutMs);
+    /// Whether a timer callback is running now (the loop delivers nothing nested meanwhile).
+    bool InHandler() const { return m_inHandler; }
+    /// Whether a timer with this callback runs.
+    bool HasTimer(TIMERPROC callback) const;
     int ActiveTimers() const { return static_cast<int>(m_timers.size()); }
     std::uint64_t NowMs() const { return m_nowMs; }
     /// Stops every timer (scene reset).
     void Clear() { m_timers.clear(); }
 
 private:
+    /// Delivers the first due timer (start order) once; 0 when none is due.
+    int DeliverOneDue();
+
     struct Timer {
         HWND window;
         UINT_PTR id;
@@ -72,4 +84,5 @@ private:
     std::vector<Timer> m_timers;
     std::uint64_t m_nowMs = 0;
     UINT_PTR m_nextId = 1;
+    bool m_inHandler = false;
 };

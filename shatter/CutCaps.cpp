@@ -19,15 +19,6 @@ std::uint64_t PairKey(int a, int b) {
            static_cast<std::uint32_t>(b);
 }
 
-/// Two unit axes spanning the plane with Cross(e1, e2) = normal, so that counter-clockwise in
-/// (e1, e2) coordinates means facing along the normal.
-void PlaneAxes(const Vec3& normal, Vec3& e1, Vec3& e2) {
-    const double ax = std::fabs(normal.x), ay = std::fabs(normal.y), az = std::fabs(normal.z);
-    Vec3 axis = (ax <= ay && ax <= az) ? Vec3(1, 0, 0) : (ay <= az ? Vec3(0, 1, 0) : Vec3(0, 0, 1));
-    e1 = Normalized(Cross(axis, normal));
-    e2 = Cross(normal, e1);
-}
-
 /// Chains directed edges (sorted by start vertex) into loops of vertex ids. Chains that do not
 /// close (only for inconsistent input) are dropped.
 std::vector<std::vector<int>> ChainLoops(const std::vector<std::pair<int, int>>& edges) {
@@ -134,84 +125,116 @@ void TriangulateNested(const std::vector<Point2>& points,
 
 } // namespace
 
+void PlaneAxes(const Vec3& normal, Vec3& e1, Vec3& e2) {
+    const double ax = std::fabs(normal.x), ay = std::fabs(normal.y), az = std::fabs(normal.z);
+    Vec3 axis = (ax <= ay && ax <= az) ? Vec3(1, 0, 0) : (ay <= az ? Vec3(0, 1, 0) : Vec3(0, 0, 1));
+    e1 = Normalized(Cross(axis, normal));
+    e2 = Cross(normal, e1);
+}
+
+namespace {
+
+/// Scratch arrays of AppendCapFaces, kept per thread so that capping a cut allocates nothing
+/// once they have grown.
+struct CapScratch {
+    std::vector<std::pair<int, int>> capEdges;
+    std::vector<Point2> points;
+    std::vector<int> pointVertex;
+    std::vector<std::vector<int>> loops;
+    std::vector<Tri> tris;
+    std::vector<int> capVertices;
+    std::vector<int> mapBase;
+    /// Per mesh vertex, its index among the cap's vertices; -1 elsewhere.
+    std::vector<int> capIndex;
+};
+
+} // namespace
+
 void AppendCapFaces(const std::vector<std::vector<int>>& vertexLoops, const Plane& plane,
                     const CapStyle& style, CutMesh& out) {
     if (vertexLoops.empty())
         return;
-    std::vector<std::pair<int, int>> capEdges;
+    thread_local CapScratch scratch;
+    CapScratch& k = scratch;
+    k.capEdges.clear();
     for (const std::vector<int>& loop : vertexLoops)
         for (std::size_t i = 0; i < loop.size(); ++i)
-            capEdges.emplace_back(loop[i], loop[(i + 1) % loop.size()]);
-    std::sort(capEdges.begin(), capEdges.end());
+            k.capEdges.emplace_back(loop[i], loop[(i + 1) % loop.size()]);
+    std::sort(k.capEdges.begin(), k.capEdges.end());
 
     // Project into the plane, relative to a point of the cut to keep the coordinates small.
     Vec3 e1, e2;
     PlaneAxes(plane.normal, e1, e2);
     const Vec3 origin = out.verts[vertexLoops[0][0]];
-    std::vector<Point2> points;
-    std::vector<int> pointVertex;
-    std::vector<std::vector<int>> loops;
-    for (const std::vector<int>& vl : vertexLoops) {
-        std::vector<int> ring;
-        for (int v : vl) {
+    k.points.clear();
+    k.pointVertex.clear();
+    k.loops.resize(vertexLoops.size());
+    for (std::size_t l = 0; l < vertexLoops.size(); ++l) {
+        std::vector<int>& ring = k.loops[l];
+        ring.clear();
+        for (int v : vertexLoops[l]) {
             Vec3 d = out.verts[v] - origin;
-            ring.push_back(static_cast<int>(points.size()));
-            points.push_back({Dot(d, e1), Dot(d, e2)});
-            pointVertex.push_back(v);
+            ring.push_back(static_cast<int>(k.points.size()));
+            k.points.push_back({Dot(d, e1), Dot(d, e2)});
+            k.pointVertex.push_back(v);
         }
-        loops.push_back(std::move(ring));
     }
 
-    std::vector<Tri> tris;
-    TriangulateNested(points, loops, tris);
+    k.tris.clear();
+    TriangulateNested(k.points, k.loops, k.tris);
 
     // Cap vertices get their own map vertices: a planar projection, or the plane normal.
-    std::vector<int> capVertices = pointVertex;
-    std::sort(capVertices.begin(), capVertices.end());
-    capVertices.erase(std::unique(capVertices.begin(), capVertices.end()), capVertices.end());
-    auto capIndex = [&](int v) {
-        return static_cast<int>(std::lower_bound(capVertices.begin(), capVertices.end(), v) -
-                                capVertices.begin());
-    };
-    std::vector<int> mapBase(out.channels.size());
+    k.capVertices = k.pointVertex;
+    std::sort(k.capVertices.begin(), k.capVertices.end());
+    k.capVertices.erase(std::unique(k.capVertices.begin(), k.capVertices.end()),
+                        k.capVertices.end());
+    if (k.capIndex.size() < out.verts.size())
+        k.capIndex.resize(out.verts.size(), -1);
+    for (std::size_t i = 0; i < k.capVertices.size(); ++i)
+        k.capIndex[k.capVertices[i]] = static_cast<int>(i);
+    k.mapBase.resize(out.channels.size());
     for (std::size_t c = 0; c < out.channels.size(); ++c) {
         CutChannel& ch = out.channels[c];
-        mapBase[c] = static_cast<int>(ch.verts.size());
+        k.mapBase[c] = static_cast<int>(ch.verts.size());
         if (ch.number == kNormalChannel) {
             ch.verts.push_back(plane.normal);
             continue;
         }
-        for (int v : capVertices) {
+        for (int v : k.capVertices) {
             Vec3 d = out.verts[v] - style.mapOrigin;
             ch.verts.push_back({Dot(d, e1) / style.mapScale, Dot(d, e2) / style.mapScale, 0.0});
         }
     }
 
     const std::uint32_t baseFlags = static_cast<std::uint32_t>(style.materialId) << kMaterialShift;
-    for (const Tri& t : tris) {
-        Tri v{pointVertex[t[0]], pointVertex[t[1]], pointVertex[t[2]]};
+    for (const Tri& t : k.tris) {
+        Tri v{k.pointVertex[t[0]], k.pointVertex[t[1]], k.pointVertex[t[2]]};
         if (v[0] == v[1] || v[1] == v[2] || v[2] == v[0])
             continue; // a sliver between two visits of a pinch vertex: zero area
         std::uint32_t flags = baseFlags;
         for (int i = 0; i < 3; ++i)
-            if (std::binary_search(capEdges.begin(), capEdges.end(),
+            if (std::binary_search(k.capEdges.begin(), k.capEdges.end(),
                                    std::make_pair(v[i], v[(i + 1) % 3])))
                 flags |= 1u << i;
         out.faces.push_back({v, flags, style.smoothing, true, style.planeId});
         for (std::size_t c = 0; c < out.channels.size(); ++c) {
             CutChannel& ch = out.channels[c];
+            const int b = k.mapBase[c];
             if (ch.number == kNormalChannel)
-                ch.faces.push_back({mapBase[c], mapBase[c], mapBase[c]});
+                ch.faces.push_back({b, b, b});
             else
-                ch.faces.push_back({mapBase[c] + capIndex(v[0]), mapBase[c] + capIndex(v[1]),
-                                    mapBase[c] + capIndex(v[2])});
+                ch.faces.push_back(
+                    {b + k.capIndex[v[0]], b + k.capIndex[v[1]], b + k.capIndex[v[2]]});
         }
     }
+    for (int v : k.capVertices)
+        k.capIndex[v] = -1;
 }
 
 void PlaneClipper::BuildCaps(const Plane& plane, const CapStyle& style, CutMesh& out) {
     // Directed edges of faces touching the plane whose both ends lie on it.
-    std::vector<std::uint64_t> planeEdges;
+    std::vector<std::uint64_t>& planeEdges = planeEdges_;
+    planeEdges.clear();
     for (int f : touchedFaces_) {
         const Tri& t = out.faces[f].v;
         for (int i = 0; i < 3; ++i) {
@@ -223,7 +246,8 @@ void PlaneClipper::BuildCaps(const Plane& plane, const CapStyle& style, CutMesh&
     std::sort(planeEdges.begin(), planeEdges.end());
 
     // An edge without its opposite borders the opening; the cap runs along it the other way.
-    std::vector<std::pair<int, int>> capEdges;
+    std::vector<std::pair<int, int>>& capEdges = capEdges_;
+    capEdges.clear();
     for (std::uint64_t key : planeEdges) {
         int a = static_cast<int>(key >> 32), b = static_cast<int>(key & 0xffffffffu);
         if (!std::binary_search(planeEdges.begin(), planeEdges.end(), PairKey(b, a)))
@@ -271,28 +295,17 @@ void MergeCoplanarCaps(CutMesh& mesh, const std::vector<Plane>& planes, const Ca
     if (!anyDropped)
         return;
 
-    // Faces of the planes that lose a vertex are rebuilt from their outlines; all others stay.
-    CutMesh merged;
-    merged.verts = mesh.verts;
-    merged.channels.resize(mesh.channels.size());
-    for (std::size_t c = 0; c < mesh.channels.size(); ++c) {
-        merged.channels[c].number = mesh.channels[c].number;
-        merged.channels[c].verts = mesh.channels[c].verts;
-    }
+    // Faces of the planes that lose a vertex are rebuilt from their outlines; all others stay,
+    // in place, so the mesh keeps its storage for the next cell.
     std::vector<std::vector<int>> regionFaces(planes.size());
     for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
         const CutFace& face = mesh.faces[f];
-        if (face.inner && face.plane >= 0 && regionChanges[face.plane]) {
+        if (face.inner && face.plane >= 0 && regionChanges[face.plane])
             regionFaces[face.plane].push_back(static_cast<int>(f));
-            continue;
-        }
-        merged.faces.push_back(face);
-        for (std::size_t c = 0; c < mesh.channels.size(); ++c)
-            merged.channels[c].faces.push_back(mesh.channels[c].faces[f]);
     }
-
     std::vector<int> position(vertexCount, -1);
     std::vector<std::uint64_t> edges;
+    std::vector<std::vector<std::vector<int>>> regionLoops(planes.size());
     for (std::size_t id = 0; id < planes.size(); ++id) {
         if (regionFaces[id].empty())
             continue;
@@ -307,17 +320,33 @@ void MergeCoplanarCaps(CutMesh& mesh, const std::vector<Plane>& planes, const Ca
             if (!std::binary_search(edges.begin(), edges.end(), PairKey(b, a)))
                 outline.emplace_back(a, b);
         }
-        std::vector<std::vector<int>> loops;
         for (std::vector<int>& loop : SplitAtRepeatedVertices(ChainLoops(outline), position)) {
             std::erase_if(loop, [&](int v) { return !keep[v]; });
             if (loop.size() >= 3)
-                loops.push_back(std::move(loop));
+                regionLoops[id].push_back(std::move(loop));
         }
+    }
+
+    std::size_t kept = 0;
+    for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
+        const CutFace& face = mesh.faces[f];
+        if (face.inner && face.plane >= 0 && regionChanges[face.plane])
+            continue;
+        mesh.faces[kept] = face;
+        for (CutChannel& c : mesh.channels)
+            c.faces[kept] = c.faces[f];
+        ++kept;
+    }
+    mesh.faces.resize(kept);
+    for (CutChannel& c : mesh.channels)
+        c.faces.resize(kept);
+    for (std::size_t id = 0; id < planes.size(); ++id) {
+        if (regionFaces[id].empty())
+            continue;
         CapStyle regionStyle = style;
         regionStyle.planeId = static_cast<int>(id);
-        AppendCapFaces(loops, planes[id], regionStyle, merged);
+        AppendCapFaces(regionLoops[id], planes[id], regionStyle, mesh);
     }
-    mesh = std::move(merged);
 }
 
 } // namespace Quarix::Shatter

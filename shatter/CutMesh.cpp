@@ -55,14 +55,15 @@ int PlaneClipper::CutVertex(const CutMesh& in, int a, int b, CutMesh& out) {
     // The point is always computed from the lower to the higher index, so both faces sharing
     // the edge would agree on it bit for bit even without the cache.
     int lo = std::min(a, b), hi = std::max(a, b);
-    auto [it, inserted] = cutVertices_.try_emplace(PairKey(lo, hi), 0);
+    bool inserted = false;
+    int& id = cutVertices_.FindOrInsert(PairKey(lo, hi), inserted);
     if (inserted) {
         double t = dist_[lo] / (dist_[lo] - dist_[hi]);
-        it->second = static_cast<int>(out.verts.size());
+        id = static_cast<int>(out.verts.size());
         out.verts.push_back(Lerp(in.verts[lo], in.verts[hi], t));
         onPlane_.push_back(1);
     }
-    return it->second;
+    return id;
 }
 
 int PlaneClipper::KeepMapVertex(const CutMesh& in, int channel, int m, CutMesh& out) {
@@ -82,17 +83,18 @@ int PlaneClipper::CutMapVertex(const CutMesh& in, int channel, int newVertex, in
     }
     // Keyed by the map edge as well as the new vertex: faces that share the map edge share the
     // new map vertex (no seam appears), faces across an existing seam keep their own.
-    auto [it, inserted] = cutMapVertices_[channel].try_emplace({newVertex, ma, mb}, 0);
+    bool inserted = false;
+    int& id = cutMapVertices_[channel].FindOrInsert({newVertex, ma, mb}, inserted);
     if (inserted) {
         const CutChannel& src = in.channels[channel];
         double t = dist_[ga] / (dist_[ga] - dist_[gb]);
         Vec3 value = Lerp(src.verts[ma], src.verts[mb], t);
         if (src.number == kNormalChannel)
             value = Normalized(value);
-        it->second = static_cast<int>(out.channels[channel].verts.size());
+        id = static_cast<int>(out.channels[channel].verts.size());
         out.channels[channel].verts.push_back(value);
     }
-    return it->second;
+    return id;
 }
 
 void PlaneClipper::SplitFace(const CutMesh& in, int f, CutMesh& out) {
@@ -198,9 +200,9 @@ ClipResult PlaneClipper::Clip(const CutMesh& in, const Plane& plane, const CapSt
     cutMapVertices_.resize(channelCount);
     for (std::size_t c = 0; c < channelCount; ++c) {
         mapVertexMap_[c].assign(in.channels[c].verts.size(), -1);
-        cutMapVertices_[c].clear();
+        cutMapVertices_[c].Reset(in.faces.size() / 4);
     }
-    cutVertices_.clear();
+    cutVertices_.Reset(in.faces.size() / 4);
     onPlane_.clear();
     touchedFaces_.clear();
     polyMap_.resize(4 * channelCount);

@@ -1,10 +1,10 @@
 #pragma once
 // The working mesh of one Voronoi cell while it is cut plane by plane, and the cut itself.
 
+#include "shatter/FlatTable.h"
 #include "shatter/ShatterMesh.h"
 
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 namespace Quarix::Shatter {
@@ -54,6 +54,10 @@ struct CapStyle {
     /// Caller's id of the cutting plane, stored in the cap faces (see MergeCoplanarCaps).
     int planeId = -1;
 };
+
+/// Two unit axes spanning the plane with Cross(e1, e2) = normal, so that counter-clockwise in
+/// (e1, e2) coordinates means facing along the normal. Cap faces are mapped along them.
+void PlaneAxes(const Vec3& normal, Vec3& e1, Vec3& e2);
 
 /// Appends faces closing `loops` (vertex ids of `mesh` lying in `plane`; outer boundaries
 /// counter-clockwise seen from the side the normal points to, holes clockwise, no vertex twice
@@ -120,10 +124,12 @@ private:
     std::vector<int> vertexMap_;
     std::vector<std::vector<int>> mapVertexMap_;
     std::vector<unsigned char> onPlane_;
-    std::unordered_map<std::uint64_t, int> cutVertices_;
-    std::vector<std::unordered_map<MapEdgeKey, int, MapEdgeHash>> cutMapVertices_;
+    FlatTable<std::uint64_t, Hash64> cutVertices_;
+    std::vector<FlatTable<MapEdgeKey, MapEdgeHash>> cutMapVertices_;
     std::vector<int> touchedFaces_;
     std::vector<int> loopPosition_;
+    std::vector<std::uint64_t> planeEdges_;
+    std::vector<std::pair<int, int>> capEdges_;
 
     // One polygon of a split face: geometry corners and, per corner, one map vertex per channel.
     PolyCorner poly_[4];

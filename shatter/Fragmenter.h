@@ -10,12 +10,18 @@ namespace Quarix::Shatter {
 /// Hard upper bound of fragments: a rigid-body demolition gains nothing from more, and it caps
 /// the output at a few hundred thousand faces.
 inline constexpr int kMaxFragments = 10000;
-/// Work budget of one call, in face visits. The first cuts of every cell pass over the whole
-/// mesh, so a cell costs about (faces + kCellOverheadFaces) visits; the budget keeps a call near
-/// a second or two of single-core time whatever the mesh (measured: ~150 ns per face visit).
-inline constexpr double kCutWorkBudget = 1.0e7;
-/// Fixed cost of one cell (its dozen or so cuts and caps) expressed in face visits.
-inline constexpr double kCellOverheadFaces = 2000.0;
+/// Work budget of one call in microseconds of single-core time: what a demolition may cost
+/// before the user sees the application stall.
+inline constexpr double kCutWorkBudget = 3.0e6;
+/// Measured cost of one cell (its dozen cuts, caps and output), microseconds, on a loaded
+/// machine so the estimate errs on the slow side.
+inline constexpr double kCellCostMicros = 250.0;
+/// Measured cost per face and per cube root of the cell count (a cell sees the faces within its
+/// box, whose share of the surface shrinks with the cells' size), microseconds.
+inline constexpr double kFaceCostMicros = 0.5;
+
+/// Estimated time of cutting `faceCount` faces into `cells` cells, microseconds.
+double EstimatedCutMicros(int cells, std::size_t faceCount);
 
 /// What to make of a mesh.
 struct FragmentSettings {
@@ -31,24 +37,34 @@ struct FragmentSettings {
     std::uint32_t randomSeed = 0;
     /// Close the cuts of a closed mesh with cap faces. Open meshes are never capped.
     bool capClosedMeshes = true;
-    /// Budget of cells times faces that bounds the fragment count (see MaxFragmentCount).
+    /// Time budget (microseconds, see EstimatedCutMicros) that bounds the fragment count.
     double cutWorkBudget = kCutWorkBudget;
 };
 
 /// Figures about one fragmentation.
 struct FragmentStats {
+    /// Fragment count asked for.
+    int requested = 0;
+    /// Largest count the work bound allowed for this mesh (MaxFragmentCount).
+    int limit = 0;
+    /// True when `requested` exceeded `limit` and fewer cells were made than asked for.
+    bool reduced = false;
     /// Voronoi cells (seeds) used after clamping and sampling.
     int cells = 0;
     /// Elements written: cells that met the mesh, split into their connected parts.
     int pieces = 0;
-    /// True when the input was a closed manifold and the pieces were capped.
+    /// True when some elements were closed solids and their pieces were capped.
     bool closed = false;
+    /// True when some elements were open surfaces, cut without caps.
+    bool open = false;
+    /// Non-finite map values or normals replaced before cutting.
+    int repairedValues = 0;
 };
 
-/// The largest fragment count honoured for a mesh of `faceCount` faces:
-/// workBudget / (faceCount + kCellOverheadFaces), at least 2 and at most kMaxFragments (4,970
-/// for a 12-face box, 444 for 20,480 faces with the default budget). Larger requests are
-/// clamped to it.
+/// The largest fragment count honoured for a mesh of `faceCount` faces: the largest count whose
+/// EstimatedCutMicros fits `workBudget`, at least 2 and at most kMaxFragments (10,000 for a box
+/// or a 20,480-face mesh with the default budget). Larger requests are reduced to it and
+/// FragmentStats::reduced says so.
 int MaxFragmentCount(std::size_t faceCount, double workBudget = kCutWorkBudget);
 
 /// Cuts `source` into the intersections of its volume (or surface, when open) with the Voronoi

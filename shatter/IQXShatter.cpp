@@ -110,6 +110,10 @@ bool GetFinalMesh(QXShatterPtr& shatter, Mesh& mesh) {
     return Checked(shatter).WriteResult(mesh);
 }
 
+std::string GetWarnings(QXShatterPtr& shatter) {
+    return shatter ? shatter->Warnings() : std::string();
+}
+
 QXShatterPtr Clone(QXShatterPtr& shatter) {
     if (!shatter)
         return QXShatterPtr(nullptr, &DestroyShatter);

@@ -77,6 +77,16 @@ public:
             }
         const double size = std::max(maxX - minX, maxY - minY);
         flat_ = kFlatTolerance * size * size;
+        // Cap outlines are nearly always convex (a convex cell meets a plane); without a
+        // reflex corner no ring vertex can lie inside an ear, so the containment scan that makes
+        // ear clipping quadratic is skipped. Clipping ears keeps a convex ring convex.
+        convex_ = rings.size() == 1;
+        for (int n = outer; convex_;) {
+            convex_ = Cross(P(Prev(n)), P(n), P(Next(n))) >= -flat_;
+            n = Next(n);
+            if (n == outer)
+                break;
+        }
         outer = EliminateHoles(rings, outer);
         Clip(outer, 0);
     }
@@ -133,6 +143,7 @@ private:
 
     /// Joins a and b by a diagonal, splitting the ring in two; returns a node of the second ring.
     int Split(int a, int b) {
+        convex_ = false;
         int a2 = static_cast<int>(nodes_.size());
         nodes_.push_back({nodes_[a].id, -1, -1});
         int b2 = static_cast<int>(nodes_.size());
@@ -161,6 +172,8 @@ private:
         double cr = Cross(pa, pb, pc);
         if (allowFlat ? cr < -flat_ : cr <= flat_)
             return false;
+        if (convex_)
+            return true;
         double minX = std::min({pa.x, pb.x, pc.x}), maxX = std::max({pa.x, pb.x, pc.x});
         double minY = std::min({pa.y, pb.y, pc.y}), maxY = std::max({pa.y, pb.y, pc.y});
         for (int p = Next(c); p != a; p = Next(p)) {
@@ -351,7 +364,8 @@ private:
     const std::vector<Point2>& points_;
     std::vector<Tri>& out_;
     std::vector<Node> nodes_;
-    double flat_ = 0.0; // twice-area treated as zero, from kFlatTolerance and the polygon's size
+    double flat_ = 0.0;   // twice-area treated as zero, from kFlatTolerance and the polygon's size
+    bool convex_ = false; // the ring has no reflex corner: every convex corner is an ear
 };
 
 } // namespace

@@ -119,8 +119,19 @@ QXShatter::QXShatter(const Mesh& source, std::uint32_t randomSeed, bool capClose
 
 bool QXShatter::Modify() {
     fragmented_ = false;
+    warnings_.clear();
     result_ = ShatterMesh{};
-    fragmented_ = FragmentMesh(source_, settings_, result_);
+    FragmentStats stats;
+    fragmented_ = FragmentMesh(source_, settings_, result_, &stats);
+    if (stats.reduced)
+        warnings_ += "shatter: " + std::to_string(stats.requested) +
+                     " fragments asked for, at most " + std::to_string(stats.limit) +
+                     " made: more would take too long for a mesh of " +
+                     std::to_string(source_.faces.size()) + " faces.";
+    if (stats.repairedValues > 0)
+        warnings_ += std::string(warnings_.empty() ? "" : " ") +
+                     "shatter: " + std::to_string(stats.repairedValues) +
+                     " non-finite map values or normals were replaced before cutting.";
     return fragmented_;
 }
 

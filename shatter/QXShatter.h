@@ -6,6 +6,7 @@
 #include "shatter/Fragmenter.h"
 
 #include <cstdint>
+#include <string>
 
 namespace Quarix::Shatter {
 
@@ -30,12 +31,15 @@ public:
     /// Writes the pieces of the last successful Modify into `mesh`; false (mesh untouched)
     /// when there are none.
     bool WriteResult(Mesh& mesh) const;
+    /// The warnings of the last Modify (see IQXShatter::GetWarnings).
+    const std::string& Warnings() const { return warnings_; }
 
 private:
     ShatterMesh source_;
     FragmentSettings settings_;
     ShatterMesh result_;
     bool fragmented_ = false;
+    std::string warnings_;
 };
 
 } // namespace Quarix::Shatter

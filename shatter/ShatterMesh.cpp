@@ -1,5 +1,7 @@
 #include "shatter/ShatterMesh.h"
 
+#include "shatter/FlatTable.h"
+
 #include <algorithm>
 #include <numeric>
 #include <stdexcept>
@@ -17,7 +19,7 @@ bool IndicesInRange(const Tri& t, std::size_t count) {
     return true;
 }
 
-/// Directed edge (from, to) packed for sorting.
+/// Directed edge (from, to) packed into one key.
 std::uint64_t EdgeKey(int from, int to) {
     return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(from)) << 32) |
            static_cast<std::uint32_t>(to);
@@ -52,10 +54,6 @@ void ValidateMesh(const ShatterMesh& mesh) {
                 throw std::invalid_argument("shatter: map channel " + std::to_string(number) +
                                             " face " + std::to_string(f) +
                                             " uses a map vertex out of range");
-        for (const Vec3& v : channel.verts)
-            if (!IsFinite(v))
-                throw std::invalid_argument("shatter: map channel " + std::to_string(number) +
-                                            " has a non-finite value");
     }
 }
 
@@ -92,23 +90,27 @@ double SignedVolume(const ShatterMesh& mesh) {
 bool IsClosedManifold(const std::vector<Tri>& tris) {
     if (tris.empty())
         return false;
-    std::vector<std::uint64_t> edges;
-    edges.reserve(tris.size() * 3);
+    FlatTable<std::uint64_t, Hash64> edges;
+    edges.Reset(tris.size() * 3);
     for (const Tri& t : tris) {
         if (t[0] == t[1] || t[1] == t[2] || t[2] == t[0])
             return false;
-        for (int i = 0; i < 3; ++i)
-            edges.push_back(EdgeKey(t[i], t[(i + 1) % 3]));
+        for (int i = 0; i < 3; ++i) {
+            bool inserted = false;
+            edges.FindOrInsert(EdgeKey(t[i], t[(i + 1) % 3]), inserted);
+            if (!inserted)
+                return false; // a directed edge used twice: non-manifold or inconsistently wound
+        }
     }
-    std::sort(edges.begin(), edges.end());
-    for (std::size_t i = 0; i < edges.size(); ++i) {
-        if (i + 1 < edges.size() && edges[i + 1] == edges[i])
-            return false; // a directed edge used twice: non-manifold or inconsistently wound
-        int from = static_cast<int>(edges[i] >> 32);
-        int to = static_cast<int>(edges[i] & 0xffffffffu);
-        if (!std::binary_search(edges.begin(), edges.end(), EdgeKey(to, from)))
-            return false;
-    }
+    // Every directed edge needs its opposite; counts being equal, a missing one shows as an
+    // opposite that was not there.
+    for (const Tri& t : tris)
+        for (int i = 0; i < 3; ++i) {
+            bool inserted = false;
+            edges.FindOrInsert(EdgeKey(t[(i + 1) % 3], t[i]), inserted);
+            if (inserted)
+                return false;
+        }
     return true;
 }
 
@@ -117,24 +119,23 @@ std::vector<int> LabelEdgeConnectedElements(const std::vector<Tri>& tris, int* e
     std::vector<int> parent(faceCount);
     std::iota(parent.begin(), parent.end(), 0);
 
-    // Faces meeting at an undirected edge are joined; sorting the (edge, face) pairs finds them
-    // without a hash table, so the result does not depend on any iteration order.
-    std::vector<std::pair<std::uint64_t, int>> edgeFaces;
-    edgeFaces.reserve(tris.size() * 3);
+    // Faces meeting at an undirected edge are joined. The union keeps the smaller root, so the
+    // elements and their numbering do not depend on the order the edges are met in.
+    FlatTable<std::uint64_t, Hash64> firstFace;
+    firstFace.Reset(tris.size() * 3);
     for (int f = 0; f < faceCount; ++f)
         for (int i = 0; i < 3; ++i) {
-            int a = tris[f][i], b = tris[f][(i + 1) % 3];
-            edgeFaces.emplace_back(EdgeKey(std::min(a, b), std::max(a, b)), f);
+            const int a = tris[f][i], b = tris[f][(i + 1) % 3];
+            bool inserted = false;
+            int& owner = firstFace.FindOrInsert(EdgeKey(std::min(a, b), std::max(a, b)), inserted);
+            if (inserted) {
+                owner = f;
+                continue;
+            }
+            const int ra = FindRoot(parent, owner), rb = FindRoot(parent, f);
+            if (ra != rb)
+                parent[std::max(ra, rb)] = std::min(ra, rb);
         }
-    std::sort(edgeFaces.begin(), edgeFaces.end());
-    for (std::size_t i = 1; i < edgeFaces.size(); ++i) {
-        if (edgeFaces[i].first != edgeFaces[i - 1].first)
-            continue;
-        int ra = FindRoot(parent, edgeFaces[i].second);
-        int rb = FindRoot(parent, edgeFaces[i - 1].second);
-        if (ra != rb)
-            parent[std::max(ra, rb)] = std::min(ra, rb);
-    }
 
     std::vector<int> label(faceCount, -1);
     std::vector<int> rootLabel(faceCount, -1);

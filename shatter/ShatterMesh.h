@@ -52,6 +52,7 @@ struct ShatterMesh {
 
 /// Throws std::invalid_argument naming the first defect: a vertex index out of range, a
 /// non-finite coordinate, or a channel whose face count or indices do not match the geometry.
+/// Non-finite map values and normals are not defects here: the fragmenter repairs them.
 void ValidateMesh(const ShatterMesh& mesh);
 
 /// Bounding box of the vertices that faces use; empty when there are no faces.

@@ -2,13 +2,19 @@
 
 #include "shatter/Fragmenter.h"
 #include "shatter/SeedSampler.h"
+#include "shatter/VoronoiCells.h"
+
+#include <voro++.hh>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <stdexcept>
+#include <utility>
 
 namespace Quarix::Shatter {
 namespace {
@@ -274,33 +280,184 @@ TEST(Fragmenter, OpenSurfaceIsCutWithoutCaps) {
 
 TEST(Fragmenter, CountsOfOneOrLessOrUncuttableMeshesLeaveTheOutputAlone) {
     ShatterMesh box = MakeBox({0, 0, 0}, {1, 1, 1});
-    ShatterMesh flat = MakeBox({0, 0, 0}, {1, 1, 0}); // closed but without volume
+    ShatterMesh point = MakeBox({1, 1, 1}, {1, 1, 1}); // every face welds to nothing
     ShatterMesh empty;
     ShatterMesh out;
     out.verts.push_back({5, 5, 5});
     for (int count : {1, 0, -3})
         EXPECT_FALSE(FragmentMesh(box, Settings(count), out));
     EXPECT_FALSE(FragmentMesh(empty, Settings(10), out));
-    EXPECT_FALSE(FragmentMesh(flat, Settings(10), out));
+    EXPECT_FALSE(FragmentMesh(point, Settings(10), out));
     ASSERT_EQ(out.verts.size(), 1u);
     EXPECT_EQ(out.verts[0], Vec3(5, 5, 5));
 }
 
-TEST(Fragmenter, HugeCountsAreClampedToTheWorkBound) {
-    EXPECT_EQ(MaxFragmentCount(12), 4970);
-    EXPECT_EQ(MaxFragmentCount(20480), 444);
+TEST(Fragmenter, CountsBeyondTheWorkBoundAreReducedAndReported) {
+    // A normal request on a normal mesh is honoured in full: 1,000 pieces of 20,480 faces.
+    EXPECT_EQ(MaxFragmentCount(12), kMaxFragments);
+    EXPECT_EQ(MaxFragmentCount(20480), kMaxFragments);
     EXPECT_EQ(MaxFragmentCount(1u << 30), 2);
-    EXPECT_EQ(MaxFragmentCount(12, 1e12), kMaxFragments);
+    const int big = MaxFragmentCount(2000000);
+    EXPECT_LT(big, kMaxFragments);
+    EXPECT_LE(EstimatedCutMicros(big, 2000000), kCutWorkBudget);
+    EXPECT_GT(EstimatedCutMicros(big + 1, 2000000), kCutWorkBudget);
 
     // A small budget stands in for a big mesh so the test stays quick.
     ShatterMesh box = MakeBox({0, 0, 0}, {1, 1, 1});
     FragmentSettings settings = Settings(999999);
-    settings.cutWorkBudget = (12.0 + kCellOverheadFaces) * 60.0;
+    settings.cutWorkBudget = EstimatedCutMicros(60, 12);
     ShatterMesh out;
     FragmentStats stats;
     ASSERT_TRUE(FragmentMesh(box, settings, out, &stats));
     EXPECT_EQ(stats.cells, 60);
+    EXPECT_TRUE(stats.reduced);
+    EXPECT_EQ(stats.requested, 999999);
+    EXPECT_EQ(stats.limit, 60);
     EXPECT_NEAR(SignedVolume(out), 1.0, 1e-9);
+    ASSERT_TRUE(FragmentMesh(box, Settings(60), out, &stats));
+    EXPECT_FALSE(stats.reduced);
+}
+
+/// The mesh with every vertex duplicated for the faces that `split` selects, as importers do
+/// at texture seams: the geometry stays closed but no longer shares indices across the seam.
+ShatterMesh SplitVertices(ShatterMesh mesh, const std::function<bool(const Vec3&)>& split) {
+    const int count = static_cast<int>(mesh.verts.size());
+    for (int v = 0; v < count; ++v)
+        mesh.verts.push_back(mesh.verts[v]);
+    for (MeshFace& f : mesh.faces) {
+        const Vec3 centre =
+            (mesh.verts[f.v[0]] + mesh.verts[f.v[1]] + mesh.verts[f.v[2]]) * (1.0 / 3);
+        if (split(centre))
+            for (int& v : f.v)
+                v += count;
+    }
+    return mesh;
+}
+
+TEST(Fragmenter, SeamSplitSolidsBreakIntoClosedPieces) {
+    // A box whose sides each have their own four vertices, and a sphere split along a seam.
+    ShatterMesh box = MakeBox({0, 0, 0}, {2, 1, 1});
+    ShatterMesh splitBox;
+    splitBox.channels = box.channels;
+    for (const MeshFace& f : box.faces) {
+        MeshFace g = f;
+        for (int i = 0; i < 3; ++i) {
+            g.v[i] = static_cast<int>(splitBox.verts.size());
+            splitBox.verts.push_back(box.verts[f.v[i]]);
+        }
+        splitBox.faces.push_back(g);
+    }
+    ShatterMesh sphere = MakeIcosphere(1.0, 3);
+    for (MeshFace& f : sphere.faces)
+        f.flags |= static_cast<std::uint32_t>(kOuterMaterial) << kMaterialShift;
+    const ShatterMesh seamed = SplitVertices(sphere, [](const Vec3& c) { return c.x > 0.0; });
+    ASSERT_FALSE(IsClosedManifold(Tris(splitBox)));
+    ASSERT_FALSE(IsClosedManifold(Tris(seamed)));
+    for (const ShatterMesh* mesh : {&std::as_const(splitBox), &seamed}) {
+        ShatterMesh out;
+        FragmentStats stats;
+        ASSERT_TRUE(FragmentMesh(*mesh, Settings(12), out, &stats));
+        ExpectSoundClosedResult(*mesh, out, stats);
+        ExpectEveryPieceClosed(out);
+        EXPECT_EQ(stats.pieces, ElementCount(out));
+    }
+}
+
+TEST(Fragmenter, EveryElementIsCappedOrNotOnItsOwn) {
+    // A closed box and an open sheet below it, in one mesh: the box's pieces are closed solids,
+    // the sheet's pieces stay flat surfaces without cap faces.
+    ShatterMesh mesh = MakeBox({0, 0, 0}, {1, 1, 1});
+    mesh.channels.clear();
+    ShatterMesh sheet = MakeGrid(4);
+    const int offset = static_cast<int>(mesh.verts.size());
+    for (Vec3 v : sheet.verts)
+        mesh.verts.push_back({v.x, v.y, -0.5});
+    for (MeshFace f : sheet.faces) {
+        for (int& v : f.v)
+            v += offset;
+        f.flags |= static_cast<std::uint32_t>(kOuterMaterial) << kMaterialShift;
+        mesh.faces.push_back(f);
+    }
+    ShatterMesh out;
+    FragmentStats stats;
+    ASSERT_TRUE(FragmentMesh(mesh, Settings(16), out, &stats));
+    EXPECT_TRUE(stats.closed);
+    EXPECT_TRUE(stats.open);
+    int count = 0;
+    const std::vector<Tri> tris = Tris(out);
+    const std::vector<int> label = LabelEdgeConnectedElements(tris, &count);
+    std::vector<std::vector<Tri>> pieces(count);
+    std::vector<bool> flat(count, true);
+    for (std::size_t f = 0; f < tris.size(); ++f) {
+        pieces[label[f]].push_back(tris[f]);
+        for (int v : tris[f])
+            flat[label[f]] = flat[label[f]] && out.verts[v].z == -0.5;
+    }
+    double volume = 0.0, sheetArea = 0.0;
+    int solids = 0;
+    for (int p = 0; p < count; ++p) {
+        if (flat[p])
+            continue;
+        ++solids;
+        EXPECT_TRUE(IsClosedManifold(pieces[p])) << "piece " << p;
+        volume += SignedVolume(out.verts, pieces[p]);
+    }
+    for (std::size_t f = 0; f < tris.size(); ++f)
+        if (flat[label[f]]) {
+            EXPECT_NE(out.faces[f].MaterialId(), kInnerMaterial);
+            sheetArea += 0.5 * Length(Cross(out.verts[tris[f][1]] - out.verts[tris[f][0]],
+                                            out.verts[tris[f][2]] - out.verts[tris[f][0]]));
+        }
+    EXPECT_GE(solids, 2);
+    EXPECT_LT(solids, count);
+    EXPECT_NEAR(volume, 1.0, 1e-9);
+    EXPECT_NEAR(sheetArea, 1.0, 1e-9);
+}
+
+TEST(Fragmenter, NonFiniteMapValuesAndNormalsAreRepairedNotRefused) {
+    ShatterMesh box = MakeBox({0, 0, 0}, {1, 1, 1});
+    box.channels.at(kUvChannel).verts[0].x = std::nan("");
+    box.channels.at(kNormalChannel).verts[2].z = HUGE_VAL;
+    ShatterMesh out;
+    FragmentStats stats;
+    ASSERT_TRUE(FragmentMesh(box, Settings(8), out, &stats));
+    EXPECT_EQ(stats.repairedValues, 2);
+    ExpectSoundClosedResult(box, out, stats);
+    for (const auto& [number, channel] : out.channels)
+        for (const Vec3& v : channel.verts)
+            ASSERT_TRUE(IsFinite(v)) << "channel " << number;
+    // The repaired normal is the face's own: side 1 (+x) of the box.
+    const MapChannel& normals = out.channels.at(kNormalChannel);
+    for (std::size_t f = 0; f < out.faces.size(); ++f)
+        if (out.faces[f].MaterialId() == kOuterMaterial && FaceNormal(out, out.faces[f]).x > 0.5) {
+            for (int m : normals.faces[f])
+                EXPECT_NEAR(normals.verts[m].x, 1.0, 1e-9);
+        }
+}
+
+TEST(Fragmenter, FlatClosedBoxIsCutAsATwoSidedSheet) {
+    // Welded, a box of no height is two coincident sheets: cut as surfaces, never capped.
+    ShatterMesh flat = MakeBox({0, 0, 0}, {1, 1, 0});
+    ShatterMesh out;
+    FragmentStats stats;
+    ASSERT_TRUE(FragmentMesh(flat, Settings(6), out, &stats));
+    EXPECT_FALSE(stats.closed);
+    EXPECT_EQ(AreaOfMaterial(out, kInnerMaterial), 0.0);
+    EXPECT_NEAR(AreaOfMaterial(out, kOuterMaterial), 2.0, 1e-12);
+}
+
+TEST(Fragmenter, VoroPlusPlusFatalErrorsBecomeExceptions) {
+    // voro++ would print and exit(); a wall list beyond its fixed maximum reaches that path.
+    voro::wall_list walls;
+    std::vector<std::unique_ptr<voro::wall_plane>> planes;
+    EXPECT_THROW(
+        {
+            for (int i = 0; i < 5000; ++i) {
+                planes.push_back(std::make_unique<voro::wall_plane>(1.0, 0.0, 0.0, i));
+                walls.add_wall(planes.back().get());
+            }
+        },
+        VoronoiError);
 }
 
 TEST(Fragmenter, MalformedMeshesAreRejectedWithAClearMessage) {

@@ -165,6 +165,19 @@ TEST(IQXShatter, CloneAndSeedGiveRepeatableResults) {
     EXPECT_EQ(Clone(none), nullptr);
 }
 
+TEST(IQXShatter, RepairedValuesAreReportedAsWarnings) {
+    Mesh mesh = MakeHostBox();
+    mesh.Map(kUv).tv[3].y = NAN;
+    QXShatterPtr shatter = RunAsModifierDoes(mesh, 6, 0.0f, Point3(0, 0, 0));
+    EXPECT_NE(GetWarnings(shatter).find("non-finite"), std::string::npos);
+    EXPECT_GT(mesh.getNumFaces(), 12);
+    Mesh clean = MakeHostBox();
+    QXShatterPtr quiet = RunAsModifierDoes(clean, 6, 0.0f, Point3(0, 0, 0));
+    EXPECT_EQ(GetWarnings(quiet), "");
+    QXShatterPtr none(nullptr, nullptr);
+    EXPECT_EQ(GetWarnings(none), "");
+}
+
 TEST(IQXShatter, MisuseThrowsStdExceptions) {
     Mesh source = MakeHostBox();
     QXShatterPtr shatter = New(source, 0, true);

@@ -7,6 +7,7 @@
 #include "modifier/QX_Mesh_Convert.h"
 #include "modifier/QX_RIGID_MOD_Bake.h"
 #include "tests/fixtures/QX_Test_Meshes.h"
+#include "tests/plugin/QX_Fragment_Checks.h"
 
 namespace {
 
@@ -15,18 +16,6 @@ namespace P = QX_RigidParam;
 constexpr int kColumns = 5;
 constexpr int kRows = 4;
 constexpr float kBrick = 10.0f; // cm
-
-double Volume(const Quarix::QX_BT_Mesh_Data& m, const std::vector<int32_t>& faces) {
-    double sum = 0.0;
-    const Quarix::QX_BT_Mesh_Channel& g = m.geometry;
-    for (int32_t f : faces) {
-        const glm::dvec3 a = g.vertex(g.faces[3 * size_t(f)]);
-        const glm::dvec3 b = g.vertex(g.faces[3 * size_t(f) + 1]);
-        const glm::dvec3 c = g.vertex(g.faces[3 * size_t(f) + 2]);
-        sum += glm::dot(a, glm::cross(b, c));
-    }
-    return sum / 6.0;
-}
 
 class QX_RIGID_MOD_Demolition : public QX_Plugin_Test::PluginTest {
 protected:
@@ -74,25 +63,18 @@ TEST_F(QX_RIGID_MOD_Demolition, AHitWallBreaksIntoPiecesOfTheBrokenBricksVolume)
     Run(6);
     const Quarix::QX_BT_MeshController& core = wall->GetCore();
     ASSERT_GT(core.bodies.size(), size_t(kColumns * kRows));
-    int broken = 0;
-    for (const auto& body : core.bodies) {
-        if (body->demolishedAs != 1)
-            continue;
-        ++broken;
+    const std::vector<Quarix::Checks::Breakup> broken = Quarix::Checks::FragmentBreakups(core);
+    EXPECT_FALSE(broken.empty());
+    for (const Quarix::Checks::Breakup& b : broken) {
         double pieces = 0.0;
-        int children = 0;
-        for (const auto& child : core.bodies) {
-            if (child->parent != body.get())
-                continue;
-            ++children;
-            pieces += Volume(core.simulationMesh, Quarix::CollectBodyFaces(*child));
-        }
-        const double whole = Volume(core.simulationMesh, Quarix::CollectBodyFaces(*body));
-        EXPECT_GE(children, 2);
+        for (const Quarix::QX_BT_Face_List& faces : b.pieces)
+            pieces += Quarix::Checks::RecordVolume(core.simulationMesh, faces);
+        const double whole =
+            Quarix::Checks::RecordVolume(core.simulationMesh, Quarix::CollectBodyFaces(*b.body));
+        EXPECT_GE(b.pieces.size(), 2u);
         EXPECT_NEAR(whole, kBrick * kBrick * kBrick, 1e-3 * whole);
         EXPECT_NEAR(pieces, whole, 1e-4 * whole);
     }
-    EXPECT_GT(broken, 0);
     // The pieces reach the node's mesh.
     const Mesh* shown = Evaluated(wallNode, 5 * GetTicksPerFrame());
     ASSERT_NE(shown, nullptr);

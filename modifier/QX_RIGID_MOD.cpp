@@ -10,6 +10,8 @@
 #include "host/Interface.h"
 #include "modifier/QX_Body_Playback.h"
 #include "modifier/QX_Mesh_Convert.h"
+#include "modifier/QX_RIGID_MOD_Bake.h"
+#include "modifier/QX_RIGID_MOD_Fragments.h"
 #include "modifier/persist/QX_Legacy_Conversion.h"
 #include "plugin/QX_Resources.h"
 
@@ -52,7 +54,9 @@ QX_RIGID_MOD::~QX_RIGID_MOD() {
 }
 
 // The one place where the modifier gives its object core the means to cut fragments.
-void QX_RIGID_MOD::InstallFragmentOperation() {}
+void QX_RIGID_MOD::InstallFragmentOperation() {
+    m_core->fragmentOperation = MakeFragmentOperation();
+}
 
 void QX_RIGID_MOD::GetClassName(MSTR& s, bool) const {
     s = _T("Quarix Rigid");
@@ -78,10 +82,27 @@ void QX_RIGID_MOD::SetReference(int i, RefTargetHandle rtarg) {
     }
 }
 
-RefResult QX_RIGID_MOD::NotifyRefChanged(const Interval&, RefTargetHandle, PartID&, RefMessage,
-                                         BOOL) {
+RefResult QX_RIGID_MOD::NotifyRefChanged(const Interval&, RefTargetHandle hTarget, PartID&,
+                                         RefMessage message, BOOL) {
     m_core->changedMark = 1;
+    if (message == REFMSG_CHANGE && hTarget == refTarg_ParamBlock && refTarg_ParamBlock &&
+        refTarg_ParamBlock->LastNotifyParamID() == P::Capture)
+        ApplyCapture(refTarg_ParamBlock->GetInt(P::Capture, 0) != 0);
     return REF_SUCCEED;
+}
+
+// The block reports the id changed last, so later notifications of other kinds may still name
+// "Capture": only a state different from the one applied last copies or empties the mesh.
+void QX_RIGID_MOD::ApplyCapture(bool on) {
+    const int state = on ? 1 : 0;
+    if (state == m_captureState)
+        return;
+    m_captureState = state;
+    m_core->captureMesh(on);
+}
+
+std::wstring QX_RIGID_MOD::CaptureText() const {
+    return CaptureButtonText(*m_core);
 }
 
 ReferenceTarget* QX_RIGID_MOD::Clone(RemapDir& remap) {
@@ -228,6 +249,21 @@ void QX_RIGID_MOD::ModifyObject(TimeValue t, ModContext&, ObjectState* os, INode
 }
 
 // --- operations for the world and the driver ----------------------------------------------------
+
+bool QX_RIGID_MOD::Bake(Tab<INode*>* made, QX_Bake_Report* report) {
+    INode* source = GetModifierNode();
+    Tab<INode*> local;
+    Tab<INode*>& out = made ? *made : local;
+    const int before = out.Count();
+    // A loaded simulation not rebuilt yet bakes from its stored records.
+    const bool deleteSource = m_core->pending.empty() ? BakeToNodes(*this, out, report)
+                                                      : BakeToNodesFromRecords(*this, out, report);
+    Tab<INode*> fresh;
+    for (int i = before; i < out.Count(); ++i)
+        fresh.Append(1, &out[i]);
+    // Deleting the source may delete this modifier: nothing of it is used from here on.
+    return DeleteAfterExplode(source, fresh, deleteSource);
+}
 
 void QX_RIGID_MOD::UpdatePlaybackEnd(bool exact) {
     if (!refTarg_ParamBlock)

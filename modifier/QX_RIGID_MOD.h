@@ -10,10 +10,12 @@
 #include "core/QX_BT_MeshController.h"
 #include "host/ClassDesc2.h"
 #include "host/Modifier.h"
+#include "host/Tab.h"
 
 class INode;
 class Control;
 class QX_Body_Playback;
+struct QX_Bake_Report;
 
 /// Class id of the rigid modifier ("Quarix Rigid", an object-space modifier).
 inline constexpr Class_ID QX_RIGID_MOD_CLASS_ID(0x14EF7D31, 0x0D274686);
@@ -251,6 +253,16 @@ public:
     /// index outside 0..9.
     bool ApplyMaterialPreset(int preset, TimeValue t);
 
+    /// "Bake" of the Animation rollout: the pending records of a loaded, not yet rebuilt
+    /// simulation, else the live bodies, become new animated nodes appended to `made`; then, with
+    /// "ExplodeDel" on and at least one node made, the new nodes are selected and the modifier's
+    /// node is deleted in one undo record "Delete After Explode". The modifier may be gone when
+    /// this returns true (its node deleted): callers use nothing of it afterwards. `made` and
+    /// `report` may be null. Returns true when the source node was deleted.
+    bool Bake(Tab<INode*>* made = nullptr, QX_Bake_Report* report = nullptr);
+    /// The "Capture" button's text: "Captured: N faces", or "Capture<NONE>" with no captured mesh.
+    std::wstring CaptureText() const;
+
     /// The world's advanced values (written by the world object).
     void SetWorldSettings(const QX_RIGID_MOD_AdvancedSettings& settings) {
         m_worldSettings = settings;
@@ -287,6 +299,7 @@ private:
     void ApplyLegacySettings(IParamBlock2& pb);
     void CaptureOverrideSettings(IParamBlock2& pb);
     void InstallFragmentOperation();
+    void ApplyCapture(bool on);
     void RebuildGizmoMesh(TimeValue t);
     Matrix3 GizmoValue(TimeValue t);
     Matrix3 GizmoWorldTM(TimeValue t, INode* node, ModContext* mc);
@@ -294,6 +307,7 @@ private:
     Mesh m_gizmoMesh;
     Control* m_gizmo = nullptr;
     bool m_previousOverride = false;
+    int m_captureState = -1; // "Capture" as last applied to the core: -1 none yet, 0 off, 1 on
     QX_RIGID_MOD_AdvancedSettings m_worldSettings;
     QX_RIGID_MOD_AdvancedSettings m_overrideSettings;
     std::shared_ptr<Quarix::QX_BT_MeshController> m_core;

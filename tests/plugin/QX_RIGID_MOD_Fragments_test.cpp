@@ -1,5 +1,6 @@
 #include "modifier/QX_RIGID_MOD_Fragments.h"
 
+#include "tests/plugin/QX_Fragment_Checks.h"
 #include "tests/plugin/QX_Voronoi_Wall.h"
 
 #include "core/QX_BT_Setting_Keys.h"
@@ -17,18 +18,7 @@ namespace Quarix {
 namespace {
 
 constexpr int32_t kInnerMaterial = 9;
-
-double RecordVolume(const QX_BT_Mesh_Data& m, const std::vector<int32_t>& faces) {
-    double sum = 0.0;
-    const QX_BT_Mesh_Channel& g = m.geometry;
-    for (int32_t f : faces) {
-        const glm::dvec3 a = g.vertex(g.faces[3 * size_t(f)]);
-        const glm::dvec3 b = g.vertex(g.faces[3 * size_t(f) + 1]);
-        const glm::dvec3 c = g.vertex(g.faces[3 * size_t(f) + 2]);
-        sum += glm::dot(a, glm::cross(b, c));
-    }
-    return sum / 6.0;
-}
+using Checks::RecordVolume;
 
 std::vector<int32_t> AllFaces(const QX_BT_Mesh_Data& m) {
     std::vector<int32_t> faces(m.faceCount());
@@ -115,28 +105,20 @@ TEST(QX_RIGID_MOD_Fragments, HitBricksBreakIntoClosedPiecesOfTheirVolumeAndRerun
     scene.run(4);
     const QX_BT_MeshController& c = *scene.wall->core;
     const size_t originalFaces = 20u * 12u;
-    int broken = 0;
-    for (const auto& body : c.bodies) {
-        if (body->demolishedAs != 1)
-            continue;
-        ++broken;
+    const std::vector<Checks::Breakup> broken = Checks::FragmentBreakups(c);
+    for (const Checks::Breakup& b : broken) {
         double pieces = 0.0;
-        int children = 0;
-        for (const auto& child : c.bodies) {
-            if (child->parent != body.get())
-                continue;
-            ++children;
-            const QX_BT_Face_List faces = CollectBodyFaces(*child);
+        for (const QX_BT_Face_List& faces : b.pieces) {
             EXPECT_TRUE(Closed(c.simulationMesh, faces));
             for (int32_t f : faces)
                 EXPECT_GE(f, int32_t(originalFaces));
             pieces += RecordVolume(c.simulationMesh, faces);
         }
-        EXPECT_GE(children, 2);
-        const double whole = RecordVolume(c.simulationMesh, CollectBodyFaces(*body));
+        EXPECT_GE(b.pieces.size(), 2u);
+        const double whole = RecordVolume(c.simulationMesh, CollectBodyFaces(*b.body));
         EXPECT_NEAR(pieces, whole, 1e-4 * whole);
     }
-    ASSERT_GT(broken, 0);
+    ASSERT_FALSE(broken.empty());
     int inner = 0;
     for (size_t f = originalFaces; f < c.simulationMesh.faceCount(); ++f)
         inner += c.simulationMesh.faceInfos[f].materialID == kInnerMaterial;

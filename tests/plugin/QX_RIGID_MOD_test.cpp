@@ -132,6 +132,28 @@ TEST_F(QX_RIGID_MOD_Test, PolygonObjectComesOutTriangulated) {
     }
 }
 
+TEST_F(QX_RIGID_MOD_Test, OtherConvertibleObjectsAreReplacedByTheirSimulatedTriangleForm) {
+    QX_RIGID_MOD mod;
+    auto* box = new BoxObject(4.0f, 4.0f, 4.0f);
+    box->UpdateMesh(0);
+    ObjectState os(box);
+    ModContext mc;
+    mod.ModifyObject(0, mc, &os, nullptr);
+    ASSERT_NE(os.obj, box);
+    ASSERT_TRUE(os.obj && os.obj->IsSubClassOf(triObjectClassID));
+    EXPECT_EQ(static_cast<TriObject*>(os.obj)->mesh.verts, box->mesh.verts);
+    EXPECT_EQ(os.obj->ChannelValidity(0, GEOM_CHAN_NUM), Interval(0, 0));
+    EXPECT_EQ(mod.GetCore().inputMesh.geometry.vertexCount(), box->mesh.verts.size());
+    os.obj->DeleteThis();
+    box->DeleteThis();
+
+    // An object that cannot become a mesh passes through untouched.
+    FakeWorldObject other;
+    ObjectState untouched(&other);
+    mod.ModifyObject(0, mc, &untouched, nullptr);
+    EXPECT_EQ(untouched.obj, &other);
+}
+
 TEST_F(QX_RIGID_MOD_Test, ReferenceChangesMarkTheCoreAndForceReevaluationRunsTheStackAgain) {
     INode* node = BoxNode(10.0f);
     QX_RIGID_MOD* mod = Rigid(node);

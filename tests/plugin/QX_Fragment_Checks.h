@@ -1,0 +1,48 @@
+#pragma once
+// Measures of fragment demolitions shared by the plug-in tests: signed volumes of face lists and
+// the pieces every body broken "To Fragments" left behind.
+
+#include "core/QX_BT_Body.h"
+#include "core/QX_BT_MeshController.h"
+
+#include <glm/glm.hpp>
+
+#include <vector>
+
+namespace Quarix::Checks {
+
+/// Signed volume enclosed by `faces` of `m` (positive for closed, outward-facing triangles).
+inline double RecordVolume(const QX_BT_Mesh_Data& m, const std::vector<int32_t>& faces) {
+    double sum = 0.0;
+    const QX_BT_Mesh_Channel& g = m.geometry;
+    for (int32_t f : faces) {
+        const glm::dvec3 a = g.vertex(g.faces[3 * size_t(f)]);
+        const glm::dvec3 b = g.vertex(g.faces[3 * size_t(f) + 1]);
+        const glm::dvec3 c = g.vertex(g.faces[3 * size_t(f) + 2]);
+        sum += glm::dot(a, glm::cross(b, c));
+    }
+    return sum / 6.0;
+}
+
+/// One body broken into fragments and the faces of each body made from it.
+struct Breakup {
+    const QX_BT_Body* body = nullptr;
+    std::vector<QX_BT_Face_List> pieces;
+};
+
+/// Every body of `core` demolished into fragments, in body order, with its children's faces.
+inline std::vector<Breakup> FragmentBreakups(const QX_BT_MeshController& core) {
+    std::vector<Breakup> result;
+    for (const auto& body : core.bodies) {
+        if (body->demolishedAs != 1)
+            continue;
+        Breakup breakup{body.get(), {}};
+        for (const auto& child : core.bodies)
+            if (child->parent == body.get())
+                breakup.pieces.push_back(CollectBodyFaces(*child));
+        result.push_back(std::move(breakup));
+    }
+    return result;
+}
+
+} // namespace Quarix::Checks

@@ -59,16 +59,5 @@ std::string AppWall();
 /// An object of 1,000 box elements simulated for 100 frames, then evaluated by the host at every
 /// frame, against one plain copy of the output mesh's vertex and face arrays.
 std::string ModifierPlayback();
-/// An object of 1,000 box elements simulated for 100 frames, then evaluated by the host at every
-/// frame, against one plain copy of the output mesh's vertex and face arrays.
-std::string ModifierPlayback();
-/// 1,000 bodies x 200 recorded frames: the modifier's chunks saved and loaded (median of five),
-/// against copying the same states out and back.
-std::string BlobRoundtrip();
-/// A 100-brick wall whose bricks break "To Fragments" (8 pieces) through the shatter library when
-/// hit, 100 frames, against the same scene with demolition off.
-std::string DemolitionVoronoi();
-/// 1,000 bodies with 100 recorded frames baked into animated nodes.
-std::string Bake1000();
 
 } // namespace Quarix::Bench

@@ -55,14 +55,6 @@ const Entry kBenchmarks[] = {
      &Quarix::Bench::AppWall},
     {"modifier_playback", "1,000-box object simulated 100 frames, host evaluation per frame",
      &Quarix::Bench::ModifierPlayback},
-    {"modifier_playback", "1,000-box object simulated 100 frames, host evaluation per frame",
-     &Quarix::Bench::ModifierPlayback},
-    {"blob_roundtrip", "modifier results of 1,000 bodies x 200 frames saved and loaded",
-     &Quarix::Bench::BlobRoundtrip},
-    {"demolition_voronoi",
-     "100-brick wall hit by a projectile, To Fragments (8) by the shatter library",
-     &Quarix::Bench::DemolitionVoronoi},
-    {"bake_1000", "1,000 bodies x 100 frames baked into animated nodes", &Quarix::Bench::Bake1000},
 };
 
 } // namespace

@@ -23,10 +23,6 @@
 #include "tests/fixtures/QX_Test_Scene.h"
 #include "tests/fixtures/QX_Test_Units.h"
 
-#ifdef QX_BENCH_GLTF
-#include "app/QX_Gltf_Export.h"
-#endif
-
 namespace Quarix::Bench {
 
 namespace {
@@ -169,25 +165,6 @@ Drift Drifts(const Scene& scene, const QX_BT_MeshController& core, int frame) {
     return {d.back(), d[d.size() / 2]};
 }
 
-#ifdef QX_BENCH_GLTF
-void WriteGlb(Scene& scene, const std::string& name) {
-    const char* dir = std::getenv("QX_STACKING_GLB");
-    if (dir == nullptr || !scene.sleeping)
-        return;
-    std::vector<App::GltfObject> objects;
-    const glm::vec3 colours[] = {{0.75f, 0.35f, 0.25f}, {0.3f, 0.4f, 0.8f}};
-    for (size_t i = 0; i < scene.objects.size(); ++i)
-        objects.push_back({scene.objects[i]->core.get(), name + std::to_string(i), colours[i % 2]});
-    App::GltfOptions options;
-    options.frames = scene.simulated;
-    options.scale = scene.world.floatSettings.get(WorldKey::ScaleFactor);
-    std::string error;
-    const std::string unit = scene.units.centimetresPerUnit == 1.0 ? "cm" : "m";
-    App::ExportGltf(objects, options, std::string(dir) + "/" + name + "_" + unit + ".glb", error);
-}
-#else
-void WriteGlb(Scene&, const std::string&) {}
-#endif
 
 /// The figures of one unit and sleeping mode, all in centimetres or frames.
 struct Figures {
@@ -204,7 +181,6 @@ Drift WallScene(const HostUnits& units, bool sleeping) {
     Scene scene(units, sleeping);
     Fixtures::TestObject& wall = scene.add(Bricks(scene, RunningBond(10, 10, false)));
     scene.simulate(kWallFrames);
-    WriteGlb(scene, "wall");
     return Drifts(scene, *wall.core, kWallFrames);
 }
 
@@ -216,7 +192,6 @@ double ColumnScene(const HostUnits& units, bool sleeping) {
                                                   glm::vec3(kCubeHalf)));
     Fixtures::TestObject& object = scene.add(column);
     scene.simulate(kColumnFrames);
-    WriteGlb(scene, "column");
     return scene.driftCm(*object.core->bodies.back(), kColumnFrames);
 }
 
@@ -224,7 +199,6 @@ double PyramidScene(const HostUnits& units, bool sleeping) {
     Scene scene(units, sleeping);
     Fixtures::TestObject& pyramid = scene.add(Bricks(scene, RunningBond(5, 8, true)));
     scene.simulate(kPyramidFrames);
-    WriteGlb(scene, "pyramid");
     return Drifts(scene, *pyramid.core, kPyramidFrames).maxCm;
 }
 
@@ -236,7 +210,6 @@ void BallScene(const HostUnits& units, bool sleeping, Figures& out) {
     Fixtures::TestObject& ball = scene.add(scene.ball(centre, kBallRadius));
     scene.throwAt(centre, kBallRadius, glm::vec3(kRollSpeed, 0, 0));
     scene.simulate(kBallFrames);
-    WriteGlb(scene, "ball");
     const QX_BT_Body& body = *ball.core->bodies.at(0);
     out.ballStopFrame = -1;
     for (int f = kBallFrames; f >= 1; --f) {
@@ -259,7 +232,6 @@ double HeavyBallScene(const HostUnits& units, bool sleeping) {
     scene.add(scene.ball(glm::vec3(0, 0, 2.0f * kBrickHalf.z + kBallRadius), kBallRadius),
               kDefaultDensity * kHeavyMassRatio * brickVolume / ballVolume);
     scene.simulate(kHeavyFrames);
-    WriteGlb(scene, "heavy");
     const QX_BT_Body& body = *brick.core->bodies.at(0);
     double deepest = 0.0;
     for (const auto& [frame, state] : body.track)
@@ -280,7 +252,6 @@ double ImpactScene(const HostUnits& units, bool sleeping) {
               kDefaultDensity * kHeavyMassRatio * brickVolume / ballVolume);
     scene.throwAt(start, kBallRadius, glm::vec3(0, kThrowSpeed, 0));
     scene.simulate(kImpactFrames);
-    WriteGlb(scene, "impact");
     auto energy = [&](int first, int last) {
         double sum = 0.0;
         for (const auto& body : wall.core->bodies) {

@@ -23,6 +23,10 @@ std::string SimBoxes3008();
 std::string SimStack1076();
 /// A 10 x 10 brick wall left alone for 1,000 frames, with and without multipoint contacts.
 std::string WallStability();
+/// Walls, a column, a pyramid, a rolling ball, a heavy ball on a brick and a wall hit by a ball,
+/// in a centimetre and a metre scene with sleeping on and off: drifts, stopping, penetration,
+/// resting energy and how well the two units agree.
+std::string Stacking();
 
 /// Fragments a closed 20,480-triangle sphere into 100 Voronoi pieces.
 std::string ShatterMesh20k100();

@@ -30,6 +30,8 @@ const Entry kBenchmarks[] = {
      &Quarix::Bench::SimStack1076},
     {"wall_stability", "10 x 10 brick wall left alone for 1,000 frames, single vs multipoint",
      &Quarix::Bench::WallStability},
+    {"stacking", "walls, column, pyramid and balls in centimetre and metre scenes, sleeping on/off",
+     &Quarix::Bench::Stacking},
     {"shatter_mesh20k_100", "Voronoi fragmenter: 100 pieces of a closed 20,480-triangle sphere",
      &Quarix::Bench::ShatterMesh20k100},
     {"shatter_box_1000", "Voronoi fragmenter: 1,000 pieces of a 12-triangle box",

@@ -111,7 +111,7 @@ void ConfigureObject(QX_BT_MeshController& core, float boxMass, float boxVolume)
 }
 
 // The same scene as a persistent Bullet world: the same compounds, masses, materials, ground,
-// solver mode, collision configuration and steps.
+// solver mode and iterations, collision configuration and steps.
 struct RawBullet {
     RawBullet(const QX_BT_MeshController& core, const QX_BT_World& settings) {
         configuration = std::make_unique<btDefaultCollisionConfiguration>();
@@ -124,6 +124,7 @@ struct RawBullet {
         world = std::make_unique<btDiscreteDynamicsWorld>(dispatcher.get(), broadphase.get(),
                                                           solver.get(), configuration.get());
         world->getSolverInfo().m_solverMode |= SOLVER_USE_2_FRICTION_DIRECTIONS;
+        world->getSolverInfo().m_numIterations = kSolverIterations;
         world->setGravity(btVector3(0, 0, -kGravity));
         plane = std::make_unique<btStaticPlaneShape>(btVector3(0, 0, 1), 0.0f);
         ground = std::make_unique<btRigidBody>(

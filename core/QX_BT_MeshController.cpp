@@ -10,14 +10,26 @@ namespace Quarix {
 namespace {
 
 /// Lever (simulation units) of Bullet's rolling friction per unit of "Friction". Bullet limits a
-/// contact's rolling torque to rolling friction x normal impulse, so the coefficient acts as a
-/// lever arm in scene units. Used at full friction (about 0.8 units) it lets every contact of a
-/// box hold torques far beyond what its faces could, and stacked boxes and brick walls topple by
-/// themselves; a centimetre-scale lever keeps spheres from rolling forever and walls standing.
+/// contact's rolling torque to rolling friction x normal impulse (and the impulse itself to the
+/// coefficient), so the coefficient acts as a lever arm in simulation units. Used at full
+/// friction (about 0.8 m in a world that simulates in metres) it lets every contact of a box hold
+/// torques far beyond what its faces could, and stacked boxes and brick walls topple by
+/// themselves; a one-centimetre lever lets a rolled ball stop after about a metre and walls
+/// stand (stacking benchmark).
 constexpr float kRollingFrictionLever = 0.01f;
 /// Scale of the start impulse: "Start Impulse Factor" 1 turns one frame of node travel into a
 /// velocity of 50 units per second per unit of travel.
 constexpr float kStartImpulseScale = 50.0f;
+
+// Gives a convex hull the face data with which Bullet clips two overlapping hulls against each
+// other: a resting box then gets its whole face of contact points in the step its contact is
+// new, instead of one point per step. Every frame's contacts are new, so without it a brick
+// stands on a single corner at the start of each frame. Computed once per shape.
+void PrepareContactFaces(btCollisionShape* shape) {
+    auto* hull = dynamic_cast<btPolyhedralConvexShape*>(shape);
+    if (hull != nullptr && hull->getConvexPolyhedron() == nullptr)
+        hull->initializePolyhedralFeatures();
+}
 
 QX_BT_Body_State StateFromBody(const QX_BT_Body& body, const glm::mat4& placementInverse) {
     QX_BT_Body_State state;
@@ -204,6 +216,7 @@ void QX_BT_MeshController::applyFrame(float x, bool relax, float scale) {
                 btCollisionShape* child = shape->getChildShape(i);
                 changed = changed || child->getMargin() != margin;
                 SetShapeMargin(child, margin);
+                PrepareContactFaces(child);
             }
             // The compound's own box is made of its children's boxes.
             if (changed)

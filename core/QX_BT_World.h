@@ -20,6 +20,17 @@ namespace Quarix {
 /// Bullet steps per frame: one frame advances simulated time by "DeltaTime" / 40 seconds.
 constexpr double kFramesPerSimulatedSecond = 40.0;
 
+/// Constraint-solver iterations per Bullet step (Bullet's default is 10).
+constexpr int kSolverIterations = 50;
+
+/// The "ScaleFactor" (world key 1) a new world object takes in a scene whose system unit is
+/// `centimetresPerUnit` centimetres (the host's master scale): metres per scene unit, 0.01 in a
+/// centimetre scene and 1 in a metre scene, so that the core simulates in metres whatever unit
+/// the artist works in. Bullet's fixed tolerances (contact slop, split-impulse and restitution
+/// thresholds, the rolling-friction cap) and the sleeping thresholds are metre-sized. A
+/// non-positive or non-finite unit gives 1.
+float NewWorldScaleFactor(double centimetresPerUnit);
+
 /// The world core. Owns none of the objects it simulates; the Bullet world exists only inside
 /// one SimulateFrame call.
 class QX_BT_World {

@@ -11,6 +11,11 @@ namespace {
 /// Variation factors are whole percentages: 101 values 0.00 .. 1.00.
 constexpr uint32_t kVariationSteps = 101;
 
+/// The volume floor's scale for stored elements: the smallest world scale factor. The stored
+/// elements were solids in the world that built them, whatever its scale; a floor that still
+/// refuses the zero volume of an inward winding rebuilds them all.
+constexpr float kStoredShapeScale = 0.001f;
+
 } // namespace
 
 uint32_t& BodyCounter() {
@@ -148,7 +153,7 @@ void RebuildBodies(QX_BT_Stored_Bodies& stored, const std::vector<float>& vertic
     for (int32_t kind : stored.elementKinds)
         meshTypes.push_back(kind == QX_BT_Shape_Concave ? QX_BT_Mesh_ConcaveHigh : kind);
     elementShapes = BuildElementShapes(vertices, faces, stored.elementFaces, QX_BT_Mesh_Convex,
-                                       false, meshTypes, cache);
+                                       false, meshTypes, cache, kStoredShapeScale);
 
     bodyShapes.clear();
     for (const std::vector<int32_t>& group : stored.groups) {

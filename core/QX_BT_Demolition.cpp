@@ -328,7 +328,7 @@ void QX_BT_MeshController::addPieces(QX_BT_Mesh_Data& piece, QX_BT_Body_List& li
     }
     QX_BT_Shape_List shapes = BuildElementShapes(
         simulationMesh.geometry.vertices, simulationMesh.geometry.faces, elements,
-        intSettings.get(ObjectKey::MeshType), false, {}, &decompositions);
+        intSettings.get(ObjectKey::MeshType), false, {}, &decompositions, scale);
     QX_BT_Body_Shape_List groups;
     GroupElementShapes(ShapePointers(shapes), groups, kOneGroupPerElement,
                        float(intSettings.get(ObjectKey::Percentage)),

@@ -54,7 +54,7 @@ void QX_BT_MeshController::prepare(float x, float scale) {
         bodyShapes.clear();
         elementShapes = BuildElementShapes(
             simulationMesh.geometry.vertices, simulationMesh.geometry.faces, elements,
-            intSettings.get(ObjectKey::MeshType), true, {}, &decompositions);
+            intSettings.get(ObjectKey::MeshType), true, {}, &decompositions, scale);
     }
     if (!keepShapes || groupChanged) {
         bodies.clear();

@@ -15,9 +15,16 @@ namespace Quarix {
 
 namespace {
 
-/// Smallest enclosed volume (cubic simulation units) that still counts as a solid. Compared in
-/// double precision so the threshold itself is not rounded to the nearest float.
+/// Smallest enclosed volume (cubic scene units) that still counts as a solid. Compared in double
+/// precision so the threshold itself is not rounded to the nearest float.
 constexpr double kMinEnclosedVolume = 0.000001;
+
+/// The floor in cubic simulation units for a world of scale factor `scale`: a world that
+/// simulates a centimetre scene in metres must not drop every solid under a cubic centimetre.
+double MinEnclosedVolume(float scale) {
+    const double s = (std::isfinite(scale) && scale > 0.0f) ? double(scale) : 1.0;
+    return kMinEnclosedVolume * s * s * s;
+}
 
 /// Distance (simulation units) a vertex may stray off a face plane before the convex pre-test
 /// calls the face set concave; absorbs the rounding of modelled and transformed vertices.
@@ -216,7 +223,8 @@ bool IsUsableFaceSet(const std::vector<float>& vertices, const std::vector<int32
 
 std::unique_ptr<QX_BT_ConvexShape> BuildConvexShape(const std::vector<float>& vertices,
                                                     const std::vector<int32_t>& faces,
-                                                    const QX_BT_Face_List& list, bool swap) {
+                                                    const QX_BT_Face_List& list, bool swap,
+                                                    float scale) {
     if (!IsUsableFaceSet(vertices, faces, list))
         return nullptr;
 
@@ -236,7 +244,7 @@ std::unique_ptr<QX_BT_ConvexShape> BuildConvexShape(const std::vector<float>& ve
         return nullptr;
     const float volume = ComputeEnclosedVolume(vertices, corners, *centre);
     // Inward winding clamps the volume to 0, so it fails here and the caller tries the other.
-    if (!std::isfinite(volume) || static_cast<double>(volume) < kMinEnclosedVolume)
+    if (!std::isfinite(volume) || static_cast<double>(volume) < MinEnclosedVolume(scale))
         return nullptr;
 
     // Every corner goes to the hull computer, duplicates included: it welds them itself.
@@ -262,19 +270,21 @@ std::unique_ptr<QX_BT_ConvexShape> BuildConvexShape(const std::vector<float>& ve
 }
 
 std::unique_ptr<QX_BT_ConvexShape> BuildConvexShapeFromMesh(const std::vector<float>& vertices,
-                                                            const std::vector<int32_t>& faces) {
+                                                            const std::vector<int32_t>& faces,
+                                                            float scale) {
     QX_BT_Face_List list(faces.size() / 3);
     for (size_t f = 0; f < list.size(); ++f)
         list[f] = static_cast<int32_t>(f);
-    if (auto shape = BuildConvexShape(vertices, faces, list, false))
+    if (auto shape = BuildConvexShape(vertices, faces, list, false, scale))
         return shape;
-    return BuildConvexShape(vertices, faces, list, true);
+    return BuildConvexShape(vertices, faces, list, true, scale);
 }
 
 std::unique_ptr<QX_BT_ConcaveShape> BuildConcaveShape(const std::vector<float>& vertices,
                                                       const std::vector<int32_t>& faces,
                                                       const QX_BT_Face_List& list, bool high,
-                                                      QX_BT_Decomposition_Cache* cache) {
+                                                      QX_BT_Decomposition_Cache* cache,
+                                                      float scale) {
     auto shape = std::make_unique<QX_BT_ConcaveShape>();
     if (!IsValidFaceSet(vertices, faces, list))
         return shape; // empty, and without faces its extension cannot point outside the mesh
@@ -290,7 +300,7 @@ std::unique_ptr<QX_BT_ConcaveShape> BuildConcaveShape(const std::vector<float>& 
     std::vector<std::unique_ptr<QX_BT_ConvexShape>> hulls;
     for (const QX_BT_Hull_Cluster& cluster : clusters) {
         std::unique_ptr<QX_BT_ConvexShape> hull =
-            BuildConvexShapeFromMesh(cluster.vertices, cluster.triangles);
+            BuildConvexShapeFromMesh(cluster.vertices, cluster.triangles, scale);
         if (!hull)
             continue;
         // Its indices would refer to the cluster's private mesh, not to the source mesh.
@@ -361,7 +371,7 @@ std::unique_ptr<btCollisionShape> BuildElementShape(const std::vector<float>& ve
                                                     const std::vector<int32_t>& faces,
                                                     const QX_BT_Face_List& list, int32_t meshType,
                                                     bool convexPreTest,
-                                                    QX_BT_Decomposition_Cache* cache) {
+                                                    QX_BT_Decomposition_Cache* cache, float scale) {
     if (!IsValidFaceSet(vertices, faces, list))
         return nullptr;
     const bool concave = meshType == QX_BT_Mesh_ConcaveLow || meshType == QX_BT_Mesh_ConcaveHigh;
@@ -370,13 +380,13 @@ std::unique_ptr<btCollisionShape> BuildElementShape(const std::vector<float>& ve
 
     switch (meshType) {
     case QX_BT_Mesh_Convex:
-        if (auto shape = BuildConvexShape(vertices, faces, list, false))
+        if (auto shape = BuildConvexShape(vertices, faces, list, false, scale))
             return shape;
-        return BuildConvexShape(vertices, faces, list, true);
+        return BuildConvexShape(vertices, faces, list, true, scale);
     case QX_BT_Mesh_ConcaveLow:
-        return BuildConcaveShape(vertices, faces, list, false, cache);
+        return BuildConcaveShape(vertices, faces, list, false, cache, scale);
     case QX_BT_Mesh_ConcaveHigh:
-        return BuildConcaveShape(vertices, faces, list, true, cache);
+        return BuildConcaveShape(vertices, faces, list, true, cache, scale);
     default:
         return nullptr;
     }
@@ -386,7 +396,7 @@ QX_BT_Shape_List BuildElementShapes(const std::vector<float>& vertices,
                                     const std::vector<int32_t>& faces,
                                     const QX_BT_Element_List& elements, int32_t meshType,
                                     bool convexPreTest, const std::vector<int32_t>& meshTypes,
-                                    QX_BT_Decomposition_Cache* cache) {
+                                    QX_BT_Decomposition_Cache* cache, float scale) {
     QX_BT_Shape_List result(elements.size());
 
     // Elements are handed out through a guarded counter so that several workers could share
@@ -402,7 +412,8 @@ QX_BT_Shape_List BuildElementShapes(const std::vector<float>& vertices,
     };
     for (size_t i = takeNext(); i < elements.size(); i = takeNext()) {
         const int32_t type = i < meshTypes.size() ? meshTypes[i] : meshType;
-        result[i] = BuildElementShape(vertices, faces, elements[i], type, convexPreTest, cache);
+        result[i] =
+            BuildElementShape(vertices, faces, elements[i], type, convexPreTest, cache, scale);
     }
     return result;
 }

@@ -68,16 +68,19 @@ bool IsUsableFaceSet(const std::vector<float>& vertices, const std::vector<int32
 
 /// Hull of the listed faces of (vertices, faces), expressed about the faces' surface centroid.
 /// `swap` reverses every face's winding. Null when the faces are degenerate (no centroid) or
-/// enclose less than 0.000001 cubic units in this winding. Faces and vertices are in
-/// simulation-mesh space.
+/// enclose less than 0.000001 cubic scene units in this winding. Faces and vertices are in
+/// simulation-mesh space; `scale` is the world's scene-to-simulation factor, so the floor is
+/// 0.000001 x scale^3 cubic simulation units and a small solid counts whatever the world's scale.
 std::unique_ptr<QX_BT_ConvexShape> BuildConvexShape(const std::vector<float>& vertices,
                                                     const std::vector<int32_t>& faces,
-                                                    const QX_BT_Face_List& list, bool swap);
+                                                    const QX_BT_Face_List& list, bool swap,
+                                                    float scale = 1.0f);
 
 /// Hull of every face of (vertices, faces), trying the given winding and then the reverse.
-/// Null when neither encloses a volume.
+/// Null when neither encloses a volume (`scale` as for BuildConvexShape).
 std::unique_ptr<QX_BT_ConvexShape> BuildConvexShapeFromMesh(const std::vector<float>& vertices,
-                                                            const std::vector<int32_t>& faces);
+                                                            const std::vector<int32_t>& faces,
+                                                            float scale = 1.0f);
 
 /// HACD decomposition of the listed faces into convex clusters, in the caller's units. Equal
 /// positions are welded into one point first, so HACD sees the surface's connectivity.
@@ -94,7 +97,8 @@ std::vector<QX_BT_Hull_Cluster> DecomposeFaceSet(const std::vector<float>& verti
 std::unique_ptr<QX_BT_ConcaveShape> BuildConcaveShape(const std::vector<float>& vertices,
                                                       const std::vector<int32_t>& faces,
                                                       const QX_BT_Face_List& list, bool high,
-                                                      QX_BT_Decomposition_Cache* cache = nullptr);
+                                                      QX_BT_Decomposition_Cache* cache = nullptr,
+                                                      float scale = 1.0f);
 
 /// Whether every listed vertex lies behind every face plane met after the first plane that the
 /// reference vertex is off, within `tolerance` (simulation units).
@@ -104,22 +108,23 @@ bool IsConvexFaceSet(const std::vector<float>& vertices, const std::vector<int32
 /// The element shape for one element and mesh type; with `convexPreTest` a concave type on a
 /// convex face set builds a hull instead. Null for unknown types, invalid input, and a convex
 /// type on faces that enclose no volume; a concave type on valid faces always gives a shape.
-/// `cache` (optional, not owned) answers repeated decompositions.
-std::unique_ptr<btCollisionShape> BuildElementShape(const std::vector<float>& vertices,
-                                                    const std::vector<int32_t>& faces,
-                                                    const QX_BT_Face_List& list, int32_t meshType,
-                                                    bool convexPreTest,
-                                                    QX_BT_Decomposition_Cache* cache = nullptr);
+/// `cache` (optional, not owned) answers repeated decompositions; `scale` as for
+/// BuildConvexShape.
+std::unique_ptr<btCollisionShape>
+BuildElementShape(const std::vector<float>& vertices, const std::vector<int32_t>& faces,
+                  const QX_BT_Face_List& list, int32_t meshType, bool convexPreTest,
+                  QX_BT_Decomposition_Cache* cache = nullptr, float scale = 1.0f);
 
 /// Element shapes for every element, entry i belonging to element i. `meshTypes` gives one type
 /// per element when not empty (rebuilding stored shapes), otherwise `meshType` applies to all;
 /// elements beyond the end of a shorter `meshTypes` use `meshType`. Runs on the calling thread.
-/// `cache` (optional, not owned) answers repeated decompositions.
+/// `cache` (optional, not owned) answers repeated decompositions; `scale` as for
+/// BuildConvexShape.
 QX_BT_Shape_List BuildElementShapes(const std::vector<float>& vertices,
                                     const std::vector<int32_t>& faces,
                                     const QX_BT_Element_List& elements, int32_t meshType,
                                     bool convexPreTest, const std::vector<int32_t>& meshTypes = {},
-                                    QX_BT_Decomposition_Cache* cache = nullptr);
+                                    QX_BT_Decomposition_Cache* cache = nullptr, float scale = 1.0f);
 
 /// Groups the non-null element shapes into new body compounds, replacing (and deleting) the
 /// contents of `out`: one body (clusterCount <= 1), one body per shape (clusterCount at or above

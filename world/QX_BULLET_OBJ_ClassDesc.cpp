@@ -1,13 +1,21 @@
 #include "world/QX_BULLET_OBJ_ClassDesc.h"
 
+#include "core/QX_BT_World.h"
+#include "host/Interface.h"
 #include "plugin/QX_Resources.h"
 #include "world/QX_BULLET_OBJ.h"
 #include "world/QX_BULLET_OBJ_Params.h"
 
 namespace Quarix {
 
-void* QX_BULLET_OBJ_ClassDesc::Create(BOOL) {
-    return new QX_BULLET_OBJ();
+void* QX_BULLET_OBJ_ClassDesc::Create(BOOL loading) {
+    auto* world = new QX_BULLET_OBJ();
+    // A new world simulates in metres whatever the scene's unit; a loading world keeps the
+    // "ScaleFactor" it was saved with, which its parameter block restores.
+    if (!loading)
+        world->Params()->SetValue(WorldParam::ScaleFactor, 0,
+                                  NewWorldScaleFactor(GetMasterScale(UNITS_CENTIMETERS)));
+    return world;
 }
 
 const MCHAR* QX_BULLET_OBJ_ClassDesc::ClassName() {

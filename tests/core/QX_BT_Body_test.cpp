@@ -1,5 +1,7 @@
 #include "core/QX_BT_Body.h"
 
+#include "tests/fixtures/QX_Test_Meshes.h"
+
 #include <glm/gtc/matrix_transform.hpp>
 #include <gtest/gtest.h>
 
@@ -139,6 +141,33 @@ TEST(QX_BT_Body, TransformConversionRoundTrips) {
     EXPECT_EQ(t.getBasis()[0][1], m[1][0]);
     EXPECT_EQ(t.getBasis()[2][0], m[0][2]);
     EXPECT_EQ(FromBulletTransform(t), m);
+}
+
+// A stored half-centimetre cube of a world that simulates in metres (0.000000125 cubic units) was
+// a solid when it was stored: it comes back with its body, and a flat stored element does not.
+TEST(QX_BT_Body, RebuildBodiesRestoresSmallSolidsOnly) {
+    const QX_BT_Mesh_Data cube = Fixtures::MakeBox({0, 0, 1}, {0.0025f, 0.0025f, 0.0025f});
+    QX_BT_Face_List all(cube.geometry.faces.size() / 3);
+    for (size_t f = 0; f < all.size(); ++f)
+        all[f] = int32_t(f);
+    QX_BT_Stored_Bodies stored;
+    stored.elementKinds = {QX_BT_Shape_Convex, QX_BT_Shape_Convex};
+    stored.elementFaces = {all, {0, 1}}; // the second: one flat side of the cube
+    stored.groups = {{0}};
+    QX_BT_Body_Data record;
+    record.shapeIndex = 0;
+    stored.records = {record};
+
+    QX_BT_Shape_List elementShapes;
+    QX_BT_Body_Shape_List bodyShapes;
+    QX_BT_Body_List bodies;
+    RebuildBodies(stored, cube.geometry.vertices, cube.geometry.faces, nullptr, elementShapes,
+                  bodyShapes, bodies);
+    ASSERT_EQ(elementShapes.size(), 2u);
+    EXPECT_NE(elementShapes[0], nullptr);
+    EXPECT_EQ(elementShapes[1], nullptr);
+    EXPECT_EQ(bodyShapes.size(), 1u);
+    EXPECT_EQ(bodies.size(), 1u);
 }
 
 } // namespace

@@ -88,12 +88,22 @@ TEST(QX_BT_Shape_Builder, OpenQuadEnclosesNoVolumeInEitherWinding) {
     EXPECT_EQ(BuildElementShape(v, f, {0, 1}, QX_BT_Mesh_Convex, true), nullptr);
 }
 
-TEST(QX_BT_Shape_Builder, VolumeThresholdSitsAtOneMillionth) {
-    // Tetrahedra just above and below 0.000001 cubic units (volume = edge^3 / 6).
+TEST(QX_BT_Shape_Builder, VolumeThresholdSitsAtOneMillionthOfACubicSceneUnit) {
+    // Tetrahedra just above and below 0.000001 cubic scene units (volume = edge^3 / 6), in a
+    // world of scale 1 and in one that simulates centimetres in metres.
     const std::vector<int32_t> f = {0, 2, 1, 0, 1, 3, 0, 3, 2, 1, 2, 3};
-    for (const auto& [edge, builds] : {std::pair{0.0185f, true}, std::pair{0.0175f, false}}) {
-        const std::vector<float> v = {0, 0, 0, edge, 0, 0, 0, edge, 0, 0, 0, edge};
-        EXPECT_EQ(BuildConvexShapeFromMesh(v, f) != nullptr, builds) << edge;
+    for (const float scale : {1.0f, 0.01f}) {
+        for (const auto& [sceneEdge, builds] :
+             {std::pair{0.0185f, true}, std::pair{0.0175f, false}}) {
+            const float edge = sceneEdge * scale;
+            const std::vector<float> v = {0, 0, 0, edge, 0, 0, 0, edge, 0, 0, 0, edge};
+            EXPECT_EQ(BuildConvexShapeFromMesh(v, f, scale) != nullptr, builds)
+                << sceneEdge << " at scale " << scale;
+            const QX_BT_Element_List elements{{0, 1, 2, 3}};
+            const QX_BT_Shape_List shapes =
+                BuildElementShapes(v, f, elements, QX_BT_Mesh_Convex, true, {}, nullptr, scale);
+            EXPECT_EQ(shapes.at(0) != nullptr, builds) << sceneEdge << " at scale " << scale;
+        }
     }
 }
 

@@ -83,6 +83,38 @@ TEST_F(WorldTest, SavedSceneReloadsTheSettingsStoreBitForBit) {
     EXPECT_EQ(length, saved.size());
 }
 
+// A new world simulates in metres: its "ScaleFactor" is metres per scene unit. A saved world keeps
+// its stored value, whatever the unit of the scene it is loaded into.
+TEST_F(WorldTest, NewWorldsTakeTheSceneUnitAndSavedWorldsKeepTheirScale) {
+    const struct {
+        int type;
+        float scale;
+        float expect;
+    } units[] = {{UNITS_CENTIMETERS, 1.0f, 0.01f},
+                 {UNITS_METERS, 1.0f, 1.0f},
+                 {UNITS_MILLIMETERS, 10.0f, 0.01f},
+                 {UNITS_INCHES, 1.0f, 0.0254f}};
+    for (const auto& u : units) {
+        Host().SetSystemUnitInfo(u.type, u.scale);
+        EXPECT_FLOAT_EQ(NewWorld()->Params()->GetFloat(WorldParam::ScaleFactor), u.expect)
+            << "unit " << u.type << " x " << u.scale;
+    }
+
+    Host().ResetScene();
+    Host().SetSystemUnitInfo(UNITS_CENTIMETERS, 1.0f);
+    NewWorld()->Params()->SetValue(WorldParam::ScaleFactor, 0, 1.0f);
+    std::vector<BYTE> file;
+    std::string error;
+    ASSERT_TRUE(SaveScene(Host(), file, &error)) << error;
+    Host().ResetScene();
+    Host().SetSystemUnitInfo(UNITS_CENTIMETERS, 1.0f);
+    ASSERT_TRUE(LoadScene(Host(), file, &error)) << error;
+    ASSERT_EQ(Host().AllNodes().size(), 1u);
+    auto* loaded = dynamic_cast<QX_BULLET_OBJ*>(Host().AllNodes()[0]->GetObjectRef());
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->Params()->GetFloat(WorldParam::ScaleFactor), 1.0f);
+}
+
 TEST_F(WorldTest, DamagedBlobsAreRefusedAndTheWorldKeepsItsDefaults) {
     QX_BULLET_OBJ* source = NewWorld();
     SetSomeSettings(source->Core());

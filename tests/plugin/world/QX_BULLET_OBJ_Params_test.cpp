@@ -16,7 +16,8 @@ TEST_F(WorldTest, NewWorldHoldsTheParameterDefaults) {
     EXPECT_EQ(pb->GetFloat(DeltaTime), 1.0f);
     EXPECT_EQ(pb->GetInt(SimuleSpeed), 5);
     EXPECT_EQ(pb->GetFloat(Gravity), 1.0f);
-    EXPECT_EQ(pb->GetFloat(ScaleFactor), 1.0f);
+    // A new world in the tests' centimetre scene simulates in metres.
+    EXPECT_FLOAT_EQ(pb->GetFloat(ScaleFactor), 0.01f);
     EXPECT_EQ(pb->GetInt(InfinitPlane), 1);
     EXPECT_EQ(pb->GetInt(StartFrame), 0);
     EXPECT_EQ(pb->GetInt(EndFrame), 100);

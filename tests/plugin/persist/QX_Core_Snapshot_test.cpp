@@ -33,7 +33,7 @@ uint32_t Bits(float f) {
 TEST(CoreSnapshotLayout, SettingsTableOfThreeEntriesTakes31Bytes) {
     QX_BT_Float_Settings table;
     table.set(40, 0.25f);
-    table.setQuiet(3, -1.5f);
+    table.setQuiet(QX_BT_Float_Key{3, 0.0f}, -1.5f);
     table.set(7, 2.0f);
     QX_Byte_Writer out;
     WriteSettingsTable(out, table);

@@ -61,8 +61,10 @@ bool QX_BT_MeshController::testActivation(QX_BT_Body& body,
     bool wake = false;
     if (body.state == Dead && intSettings.get(ObjectKey::EnableDTD) != 0) {
         const float velocityLimit = floatSettings.get(ObjectKey::ReviveByVelocity);
+        // The limit is in scene units per second, like the offset below; the body moves in
+        // simulation units.
         if (velocityLimit > 0.0f)
-            wake = body.getLinearVelocity().length() > velocityLimit;
+            wake = body.getLinearVelocity().length() > scale * velocityLimit;
         const float offsetLimit = floatSettings.get(ObjectKey::ReviveByOffset);
         if (offsetLimit > 0.0f) {
             // The recorded offset from the body's place on its node.

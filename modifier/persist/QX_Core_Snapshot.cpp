@@ -441,6 +441,7 @@ bool ParseSnapshot(QX_Byte_Reader& in, Snapshot& s) {
            ReadMeshRecord(in, s.captured, "captured mesh") && ReadHistory(in, s) &&
            Passes(in, CheckLayoutCuts(s.simulation, s.history, s.baseLayout)) &&
            ReadShapes(in, s) && ReadGroups(in, s) && ReadBodies(in, s) &&
+           Passes(in, CheckParentChains(s.stored)) &&
            Passes(in, CheckBodiesFitLayouts(s.simulation, s.history, s.baseLayout, s.stored));
 }
 

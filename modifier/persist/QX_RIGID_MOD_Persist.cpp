@@ -219,6 +219,10 @@ bool AcceptLegacy(LoadedChunks& loaded, QX_BT_MeshController& core, std::string&
     QX_BT_Stored_Bodies stored;
     if (!ConvertLegacyData(legacy, mesh.faceCount(), stored, refusal))
         return false;
+    if (const auto loop = CheckParentChains(stored)) {
+        refusal = "legacy body links (chunk 20), " + loop->section + ": " + loop->problem;
+        return false;
+    }
     legacy.settingsPending = true;
     core.simulationMesh = std::move(mesh);
     core.startTransform = legacy.matrix;

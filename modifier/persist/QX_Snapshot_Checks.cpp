@@ -237,4 +237,28 @@ std::string CheckMeshRecord(const QX_BT_Mesh_Data& mesh) {
     return {};
 }
 
+// Colours each body once: 0 unvisited, 1 on the chain being walked, 2 known to end at a root.
+// Linear in the number of bodies however the chains are shaped.
+std::optional<QX_Check_Failure> CheckParentChains(const QX_BT_Stored_Bodies& stored) {
+    const std::vector<QX_BT_Body_Data>& records = stored.records;
+    std::vector<uint8_t> state(records.size(), 0);
+    std::vector<size_t> chain;
+    for (size_t start = 0; start < records.size(); ++start) {
+        chain.clear();
+        int64_t b = int64_t(start);
+        while (b >= 0 && state[size_t(b)] == 0) {
+            state[size_t(b)] = 1;
+            chain.push_back(size_t(b));
+            b = records[size_t(b)].parentIndex;
+        }
+        if (b >= 0 && state[size_t(b)] == 1) {
+            return QX_Check_Failure{"body " + std::to_string(b),
+                                    "its chain of parents leads back to itself"};
+        }
+        for (size_t c : chain)
+            state[c] = 2;
+    }
+    return std::nullopt;
+}
+
 } // namespace Quarix

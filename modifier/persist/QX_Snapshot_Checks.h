@@ -38,4 +38,9 @@ std::optional<QX_Check_Failure> CheckBodiesFitLayouts(const QX_BT_Mesh_Data& sim
                                                       const QX_BT_Mesh_Layout& base,
                                                       const QX_BT_Stored_Bodies& stored);
 
+/// Whether following parent indices from every body ends at a body without a parent. A loop
+/// would make rewinding walk up the chain forever. Indices must be in range (the readers check
+/// that first).
+std::optional<QX_Check_Failure> CheckParentChains(const QX_BT_Stored_Bodies& stored);
+
 } // namespace Quarix

@@ -173,6 +173,8 @@ TEST(CoreSnapshotRead, DamagedFieldsAreRefusedNamingSectionAndOffset) {
          "no body uses"},
         {"parent index past the bodies", "body 2 parent index", 0, 4, "body 2"},
         {"parent index below -1", "body 3 parent index", 0, uint32_t(-2), "body 3"},
+        {"a body its own parent", "body 1 parent index", 0, 1, "leads back to itself"},
+        {"two bodies each other's parent", "body 0 parent index", 0, 2, "leads back to itself"},
     };
     for (const Damage& d : cases) {
         SCOPED_TRACE(d.what);

@@ -340,6 +340,9 @@ TEST(LegacyChunks, DamagedVersion20DataIsRefused) {
     LegacyFile badLink;
     PersistTest::Patch(badLink.links, 8, int32_t(2)); // body 1's element
     refused(badLink, "body 1");
+    LegacyFile loop;
+    PersistTest::Patch(loop.links, 4, int32_t(1)); // body 0's parent is body 1, whose is body 0
+    refused(loop, "leads back to itself");
     LegacyFile badMatrix;
     badMatrix.matrix[3][1] = std::nanf("");
     refused(badMatrix, "chunk 15");

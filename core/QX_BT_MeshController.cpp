@@ -287,12 +287,17 @@ void QX_BT_MeshController::resetRelaxed(float x) {
 
 void QX_BT_MeshController::rewindTo(float x, bool forced) {
     restorePending();
+    // Relaxed bodies outlive every rewind and keep the simulation mesh whole (below). The layouts
+    // of the frames they were born in must outlive it too: once the relaxed state is reset they
+    // are ordinary bodies again, and the next rewind cuts the mesh to the layout of its frame.
+    const bool relaxedSurvive =
+        std::any_of(bodies.begin(), bodies.end(), [](const auto& b) { return !b->pristine; });
     bool cut = false;
     if (!meshHistory.empty() && x < std::prev(meshHistory.end())->first) {
         cut = true;
-        if (x < meshHistory.begin()->first) {
+        if (!relaxedSurvive && x < meshHistory.begin()->first) {
             meshHistory.clear();
-        } else {
+        } else if (!relaxedSurvive) {
             const QX_BT_Mesh_Layout atX = LayoutAt(meshHistory, x);
             meshHistory.erase(meshHistory.upper_bound(x), meshHistory.end());
             meshHistory[x] = atX;
@@ -340,16 +345,14 @@ void QX_BT_MeshController::rewindTo(float x, bool forced) {
     }
     std::erase_if(bodies, [](const auto& b) { return b == nullptr; });
 
-    bool anyRelaxed = false;
     for (auto& body : bodies) {
         if (CutTrack(body->track, x)) {
             body->lifeEnd = kLifeUnbounded;
             body->afterMode = 0;
             body->demolishedAs = -1;
         }
-        anyRelaxed = anyRelaxed || !body->pristine;
     }
-    if (anyRelaxed)
+    if (relaxedSurvive)
         return;
     const QX_BT_Mesh_Layout layout = meshHistory.empty() ? baseLayout : LayoutAt(meshHistory, x);
     layout.cut(simulationMesh);

@@ -203,6 +203,32 @@ TEST(CoreSnapshotRead, DamagedFieldsAreRefusedNamingSectionAndOffset) {
     EXPECT_TRUE(fresh.untouched());
 }
 
+// Relax stores the state of every body alive at its frame, fragments included, and relaxed
+// bodies outlive every rewind. Rewinding to before the fragments were born must neither make the
+// saved blob unreadable nor, once the relaxed state is reset, cut the fragments' faces away.
+TEST(CoreSnapshotRead, RelaxedFragmentsOutlivingARewindSaveAndReloadWhole) {
+    SimulatedObject scene(8);
+    QX_BT_MeshController& core = scene.core();
+    ASSERT_EQ(core.bodies.size(), 4u) << "two boxes, the first split at frame 4";
+    const size_t corners = core.simulationMesh.geometry.faces.size();
+    core.recordRelaxed(6.0f, 1.0f);
+    core.rewindTo(1.0f, true);
+    core.rewindTo(-1.0f, true);
+    EXPECT_EQ(core.bodies.size(), 4u) << "relaxed bodies survive";
+    EXPECT_EQ(core.simulationMesh.geometry.faces.size(), corners);
+
+    QX_BT_MeshController reloaded(nullptr);
+    std::string error;
+    ASSERT_TRUE(ReadCoreSnapshot(WriteCoreSnapshot(core), reloaded, &error)) << error;
+
+    core.resetRelaxed(5.0f);
+    ASSERT_EQ(core.bodies.size(), 4u) << "the fragments were born before frame 5";
+    EXPECT_EQ(core.simulationMesh.geometry.faces.size(), corners)
+        << "the fragments' faces belong to the layout of frame 5";
+    core.evaluateOutput(5.0f);
+    EXPECT_EQ(core.outputMesh.geometry.faces.size(), corners);
+}
+
 TEST(CoreSnapshotRead, BytesAfterTheLastSectionAreIgnored) {
     SimulatedObject scene(6);
     std::vector<uint8_t> blob = WriteCoreSnapshot(scene.core());

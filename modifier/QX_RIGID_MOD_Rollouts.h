@@ -38,7 +38,7 @@ inline constexpr int ExplodeRandColors = 2075;
 inline constexpr int Suffix = 2076;
 } // namespace QX_RigidControl
 
-/// Highlight colour of the modifier's on/off buttons (0x63FF as a COLORREF).
+/// Highlight colour of the modifier's on/off buttons: 25855, the same orange as the world's.
 inline constexpr COLORREF kRigidButtonHighlight = 25855;
 
 /// The modifier's on/off images (54 x 16: 0 off, 1 on, 2 disabled), made from bitmaps 0x81E and

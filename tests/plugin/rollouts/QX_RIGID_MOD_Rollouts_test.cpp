@@ -110,7 +110,7 @@ TEST_F(ModifierRolloutsTest, OnOffButtonsShowTheirStateWithTheModifierImages) {
           std::pair{kActivation, 2168}, std::pair{kAnimation, int{C::ExplodeDel}}}) {
         ControlSnapshot button = Read(title, id);
         EXPECT_EQ(button.image, QX_OnOff_Image::Off) << id;
-        EXPECT_EQ(button.highlight, COLORREF{0x63FF}) << id;
+        EXPECT_EQ(button.highlight, RGB(255, 100, 0)) << id;
         Click(title, id);
         EXPECT_EQ(Read(title, id).image, QX_OnOff_Image::On) << id;
         Click(title, id);

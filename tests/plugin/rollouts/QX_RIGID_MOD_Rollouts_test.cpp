@@ -116,8 +116,10 @@ TEST_F(ModifierRolloutsTest, OnOffButtonsShowTheirStateWithTheModifierImages) {
         Click(title, id);
         EXPECT_EQ(Read(title, id).image, QX_OnOff_Image::Off) << id;
     }
+    // Both classes' on/off bitmaps are the same resource: one module-wide list serves them.
     ASSERT_NE(RigidOnOffImages(), nullptr);
-    EXPECT_NE(RigidOnOffImages(), WorldOnOffImages());
+    EXPECT_EQ(RigidOnOffImages(), WorldOnOffImages());
+    EXPECT_EQ(ImageList_GetImageCount(RigidOnOffImages()), 3);
 }
 
 TEST_F(ModifierRolloutsTest, OverrideEnablesTheAdvancedValues) {
@@ -187,7 +189,7 @@ TEST_F(SimulatedModifierTest, ResetAnimationDropsTheRecordAndFitSetsTheEnd) {
     pb->SetValue(P::ExplodeEnd, 0, 50);
     Click(kAnimation, C::Fit);
     EXPECT_EQ(Int(P::ExplodeEnd), Int(P::ExplodeStart) + 6);
-    EXPECT_EQ(Read(kAnimation, 2072).value, Int(P::ExplodeEnd));
+    EXPECT_EQ(Read(kAnimation, 2073).value, Int(P::ExplodeEnd));
 
     const int redraws = Host().RedrawCount();
     Click(kAnimation, C::ResetAnimation);

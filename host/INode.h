@@ -4,23 +4,9 @@
 
 #include "host/Control.h"
 #include "host/Object.h"
+#include "host/Win32.h"
 
 #include <vector>
-
-/// Wire colour as 0x00BBGGRR.
-using COLORREF = DWORD;
-constexpr COLORREF RGB(int r, int g, int b) {
-    return static_cast<COLORREF>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
-}
-constexpr int GetRValue(COLORREF c) {
-    return static_cast<int>(c & 0xFF);
-}
-constexpr int GetGValue(COLORREF c) {
-    return static_cast<int>((c >> 8) & 0xFF);
-}
-constexpr int GetBValue(COLORREF c) {
-    return static_cast<int>((c >> 16) & 0xFF);
-}
 
 /// A scene node. Nodes are created and deleted through the Interface, which owns them; the root
 /// node has no object and handle 0. References: 0 transform controller, 1 object, 2 visibility

@@ -15,8 +15,6 @@ using HMODULE = HINSTANCE;
 /// Window handle: a rollout or one of its controls (host/Window.h); null for no window.
 using HWND = struct HostWindow*;
 using UINT_PTR = std::uintptr_t;
-/// A colour as 0x00BBGGRR (RGB builds one).
-using COLORREF = std::uint32_t;
 using LRESULT = std::intptr_t;
 /// Timer callback: window, message (WM_TIMER), timer id, tick count in milliseconds.
 using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
@@ -27,9 +25,19 @@ inline constexpr DWORD DLL_THREAD_ATTACH = 2;
 inline constexpr DWORD DLL_THREAD_DETACH = 3;
 inline constexpr UINT WM_TIMER = 0x0113;
 
-/// The colour with these red, green and blue components (0..255).
-constexpr COLORREF RGB(unsigned r, unsigned g, unsigned b) {
+/// A colour (wire colours, button highlights) as 0x00BBGGRR.
+using COLORREF = DWORD;
+constexpr COLORREF RGB(int r, int g, int b) {
     return static_cast<COLORREF>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
+}
+constexpr int GetRValue(COLORREF c) {
+    return static_cast<int>(c & 0xFF);
+}
+constexpr int GetGValue(COLORREF c) {
+    return static_cast<int>((c >> 8) & 0xFF);
+}
+constexpr int GetBValue(COLORREF c) {
+    return static_cast<int>((c >> 16) & 0xFF);
 }
 
 /// Copies string `id` of a module's string table into buffer (at most bufferMax - 1 characters,

@@ -4,12 +4,26 @@
 
 #include "core/QX_BT_Body.h"
 #include "core/QX_BT_MeshController.h"
+#include "host/Control.h"
+#include "host/INode.h"
 
 #include <glm/glm.hpp>
 
 #include <vector>
 
 namespace Quarix::Checks {
+
+/// The keys of a node's visibility controller, in key order; none when it has no controller.
+inline std::vector<IBezFloatKey> VisibilityKeys(INode* node) {
+    std::vector<IBezFloatKey> keys;
+    IKeyControl* control = GetKeyControlInterface(node->GetVisController());
+    for (int k = 0; control && k < control->GetNumKeys(); ++k) {
+        IBezFloatKey key;
+        control->GetKey(k, &key);
+        keys.push_back(key);
+    }
+    return keys;
+}
 
 /// Signed volume enclosed by `faces` of `m` (positive for closed, outward-facing triangles).
 inline double RecordVolume(const QX_BT_Mesh_Data& m, const std::vector<int32_t>& faces) {

@@ -6,6 +6,7 @@
 #include "host/Interface.h"
 #include "tests/fixtures/QX_Test_Meshes.h"
 #include "tests/fixtures/QX_Test_Scene.h"
+#include "tests/plugin/QX_Fragment_Checks.h"
 #include "tests/plugin/QX_Voronoi_Wall.h"
 
 #include <gtest/gtest.h>
@@ -33,17 +34,6 @@ QX_Bake_Settings Range(int start, int end, int hideMode) {
     s.end = end;
     s.hideMode = hideMode;
     return s;
-}
-
-std::vector<IBezFloatKey> VisibilityKeys(INode* node) {
-    std::vector<IBezFloatKey> keys;
-    IKeyControl* control = GetKeyControlInterface(node->GetVisController());
-    for (int k = 0; control && k < control->GetNumKeys(); ++k) {
-        IBezFloatKey key;
-        control->GetKey(k, &key);
-        keys.push_back(key);
-    }
-    return keys;
 }
 
 TEST(QX_RIGID_MOD_Bake, BakedPiecesFollowTheSimulatedMeshAtEveryFrame) {
@@ -88,7 +78,7 @@ TEST(QX_RIGID_MOD_Bake, BakedPiecesFollowTheSimulatedMeshAtEveryFrame) {
     // A fragment born at frame 1 appears there; its broken brick vanishes there.
     for (size_t b = 0; b < core.bodies.size(); ++b) {
         const QX_BT_Body& body = *core.bodies[b];
-        const std::vector<IBezFloatKey> keys = VisibilityKeys(nodes[int(b)]);
+        const std::vector<IBezFloatKey> keys = Checks::VisibilityKeys(nodes[int(b)]);
         if (body.parent) {
             const TimeValue birth = TimeValue(body.lifeStart) * tpf;
             ASSERT_EQ(keys.size(), 2u);

@@ -1,5 +1,7 @@
 #include "shatter/CellCutter.h"
 
+#include "shatter/PolytopeCaps.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -80,7 +82,7 @@ CellCutter::CellCutter(const std::vector<Vec3>& seeds, const VoronoiDiagram& dia
                        const std::vector<unsigned char>& seedInside, const CapStyle& style,
                        std::uint32_t freeSmoothing, double snapDistance)
     : seeds_(seeds), diagram_(diagram), seedInside_(seedInside), style_(style),
-      freeSmoothing_(freeSmoothing), clipper_(snapDistance) {}
+      freeSmoothing_(freeSmoothing), snapDistance_(snapDistance), clipper_(snapDistance) {}
 
 void CellCutter::Cut(const CutMesh& mesh, const Bounds& bounds, const PieceSink& sink) {
     if (mesh.faces.empty() || bounds.Empty())
@@ -176,18 +178,89 @@ void CellCutter::CutNode(const CutMesh& mesh, const Bounds& box, std::vector<int
             rightMin > lo, rightBox);
 }
 
-// Cuts `base` down to the Voronoi cell of seed `cell`, plane by plane, nearest neighbour first
-// (those planes cut away the most), then tidies the cut faces. Returns the piece (in one of the
+// Cuts `base` down to the Voronoi cell of seed `cell`. Returns the piece (in one of the
 // buffers), `&base` when no plane cut anything, or null when the cell misses the mesh.
 const CutMesh* CellCutter::CutCell(const CutMesh& base, int cell) {
     if (style_.enabled && seedInside_[cell] && !SurfaceNear(base, boxes_[cell]))
         if (const CutMesh* whole = WholeCell(base, cell))
             return whole;
-    const std::vector<int>& neighbours = diagram_.neighbours[cell];
     planes_.clear();
-    for (int j : neighbours)
+    for (int j : diagram_.neighbours[cell])
         planes_.push_back(BisectorPlane(seeds_, cell, j));
+    const CutMesh* piece = nullptr;
+    if (style_.enabled && CutCellCappedByPolytope(base, cell, piece))
+        return piece;
+    return CutCellPlaneByPlane(base);
+}
 
+// The surface alone is cut by the cell's planes, and the cell's face polygons close it once per
+// face. Returns false when that does not work out for this cell (see CapFromPolytope).
+bool CellCutter::CutCellCappedByPolytope(const CutMesh& base, int cell, const CutMesh*& piece) {
+    const CellPolytope& poly = diagram_.polytopes[cell];
+    if (poly.faceNeighbour.empty())
+        return false;
+    CapStyle surfaceOnly = style_;
+    surfaceOnly.enabled = false;
+    const CutMesh* current = &base;
+    int next = 0;
+    for (const Plane& plane : planes_) {
+        const ClipResult r = clipper_.Clip(*current, plane, surfaceOnly, buffers_[next]);
+        if (r == ClipResult::Empty) {
+            // No surface in the cell: it is all inside the solid or all outside.
+            piece = seedInside_[cell] ? WholeCell(base, cell) : nullptr;
+            return piece != nullptr || !seedInside_[cell];
+        }
+        if (r == ClipResult::Cut) {
+            current = &buffers_[next];
+            next ^= 1;
+        }
+    }
+    if (current == &base) {
+        piece = &base;
+        return true;
+    }
+    facePlanes_.clear();
+    for (std::size_t f = 0; f < poly.faceNeighbour.size(); ++f) {
+        const int j = poly.faceNeighbour[f];
+        if (j == cell || j >= static_cast<int>(seeds_.size()))
+            return false;
+        if (j >= 0) {
+            facePlanes_.push_back(BisectorPlane(seeds_, cell, j));
+            continue;
+        }
+        // A wall of voro++'s container, which lies outside the mesh: its plane from its polygon,
+        // facing away from the seed.
+        if (poly.faceStart.size() != poly.faceNeighbour.size() + 1)
+            return false;
+        Vec3 area, centre;
+        const int first = poly.faceStart[f], last = poly.faceStart[f + 1];
+        for (int k = first; k < last; ++k) {
+            const int a = poly.faceVerts[k], b = poly.faceVerts[k + 1 < last ? k + 1 : first];
+            if (a < 0 || b < 0 || a >= static_cast<int>(poly.verts.size()) ||
+                b >= static_cast<int>(poly.verts.size()))
+                return false;
+            area += Cross(poly.verts[a], poly.verts[b]);
+            centre += poly.verts[a];
+        }
+        if (last - first < 3 || !(Length(area) > 0.0))
+            return false;
+        centre = centre * (1.0 / (last - first));
+        Vec3 normal = Normalized(area);
+        if (Dot(normal, centre - seeds_[cell]) < 0.0)
+            normal = -normal;
+        facePlanes_.push_back({normal, Dot(normal, centre)});
+    }
+    CutMesh& result = buffers_[next ^ 1];
+    if (!CapFromPolytope(result, poly, facePlanes_, style_, 2.0 * snapDistance_))
+        return false;
+    AssignCapSmoothing(result, freeSmoothing_);
+    piece = &result;
+    return true;
+}
+
+// Cuts `base` down to the cell plane by plane, nearest neighbour first (those planes cut away
+// the most), capping every cut, then tidies the cut faces.
+const CutMesh* CellCutter::CutCellPlaneByPlane(const CutMesh& base) {
     const CutMesh* current = &base;
     int next = 0;
     CapStyle planeStyle = style_;

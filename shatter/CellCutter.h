@@ -37,6 +37,8 @@ private:
     void CutNode(const CutMesh& mesh, const Bounds& box, std::vector<int> cells, int depth,
                  const PieceSink& sink);
     const CutMesh* CutCell(const CutMesh& base, int cell);
+    bool CutCellCappedByPolytope(const CutMesh& base, int cell, const CutMesh*& piece);
+    const CutMesh* CutCellPlaneByPlane(const CutMesh& base);
     bool SurfaceNear(const CutMesh& mesh, const Bounds& box) const;
     const CutMesh* WholeCell(const CutMesh& base, int cell);
 
@@ -45,8 +47,10 @@ private:
     const std::vector<unsigned char>& seedInside_;
     CapStyle style_;
     std::uint32_t freeSmoothing_;
+    double snapDistance_;
     PlaneClipper clipper_;
     std::vector<Plane> planes_;
+    std::vector<Plane> facePlanes_;
     /// Per cell, its box clamped to the mesh being cut.
     std::vector<Bounds> boxes_;
     CutMesh buffers_[2];

@@ -58,7 +58,7 @@ public:
 
     bool Run(const CapStyle& style) {
         return BuildRings() && SortCapEdges() && BuildChains() && WalkOutlines() &&
-               DecideUnreachedFaces() && AppendCaps(style);
+               DecideUnreachedFaces() && AppendCaps(style) && CapsCloseTheSurface();
     }
 
 private:
@@ -72,6 +72,7 @@ private:
     bool Mark(int a, int b, Side side);
     Side MarkOf(int a, int b) const;
     bool AppendCaps(const CapStyle& style);
+    bool CapsCloseTheSurface() const;
     int CornerVertex(int corner);
 
     CutMesh& piece_;
@@ -82,6 +83,9 @@ private:
     std::vector<int> cornerVertex_;
     std::vector<FaceWork> faces_;
     std::vector<std::pair<std::uint64_t, Side>> marks_;
+    std::vector<std::uint64_t> surfaceEdges_; // the piece's directed edges before capping, sorted
+    std::vector<std::uint64_t> openEdges_;    // those without a reverse, sorted
+    std::size_t surfaceFaces_ = 0;
 };
 
 int Capper::CornerVertex(int corner) {
@@ -119,7 +123,8 @@ bool Capper::BuildRings() {
 // The piece's open edges, each reversed (the cap runs along them the other way) and given to
 // the one face whose plane holds both its ends.
 bool Capper::SortCapEdges() {
-    std::vector<std::uint64_t> edges;
+    std::vector<std::uint64_t>& edges = surfaceEdges_;
+    surfaceFaces_ = piece_.faces.size();
     edges.reserve(piece_.faces.size() * 3);
     for (const CutFace& f : piece_.faces)
         for (int i = 0; i < 3; ++i)
@@ -133,6 +138,7 @@ bool Capper::SortCapEdges() {
                   b = static_cast<int>(edges[k] & 0xffffffffu);
         if (std::binary_search(edges.begin(), edges.end(), PairKey(b, a)))
             continue;
+        openEdges_.push_back(edges[k]);
         int owner = -1;
         for (std::size_t f = 0; f < planes_.size(); ++f)
             if (std::fabs(planes_[f].Distance(piece_.verts[a])) <= tolerance_ &&
@@ -405,29 +411,38 @@ bool Capper::AppendCaps(const CapStyle& style) {
     return true;
 }
 
+// The surface was closed but for its open edges, so the whole piece is closed when the caps
+// use no edge twice, no edge of the surface again, and pair up among themselves and with exactly
+// the open edges: a check on the caps alone, not on the whole piece.
+bool Capper::CapsCloseTheSurface() const {
+    std::vector<std::uint64_t> caps;
+    for (std::size_t f = surfaceFaces_; f < piece_.faces.size(); ++f)
+        for (int i = 0; i < 3; ++i)
+            caps.push_back(PairKey(piece_.faces[f].v[i], piece_.faces[f].v[(i + 1) % 3]));
+    std::sort(caps.begin(), caps.end());
+    auto has = [](const std::vector<std::uint64_t>& keys, std::uint64_t key) {
+        return std::binary_search(keys.begin(), keys.end(), key);
+    };
+    auto reversed = [](std::uint64_t key) { return (key << 32) | (key >> 32); };
+    for (std::size_t k = 0; k < caps.size(); ++k) {
+        if ((k + 1 < caps.size() && caps[k + 1] == caps[k]) || has(surfaceEdges_, caps[k]))
+            return false;
+        const std::uint64_t back = reversed(caps[k]);
+        if (!has(caps, back) && !has(openEdges_, back))
+            return false;
+    }
+    for (std::uint64_t key : openEdges_)
+        if (!has(caps, reversed(key)))
+            return false;
+    return !caps.empty();
+}
+
 } // namespace
 
 bool CapFromPolytope(CutMesh& piece, const CellPolytope& poly, const std::vector<Plane>& facePlanes,
                      const CapStyle& style, double tolerance) {
     Capper capper(piece, poly, facePlanes, tolerance);
-    return capper.Run(style) && IsClosedCut(piece);
-}
-
-bool IsClosedCut(const CutMesh& mesh) {
-    std::vector<std::uint64_t> edges;
-    edges.reserve(mesh.faces.size() * 3);
-    for (const CutFace& f : mesh.faces)
-        for (int i = 0; i < 3; ++i)
-            edges.push_back(PairKey(f.v[i], f.v[(i + 1) % 3]));
-    std::sort(edges.begin(), edges.end());
-    for (std::size_t k = 0; k < edges.size(); ++k) {
-        if (k + 1 < edges.size() && edges[k + 1] == edges[k])
-            return false;
-        const std::uint64_t reverse = (edges[k] << 32) | (edges[k] >> 32);
-        if (!std::binary_search(edges.begin(), edges.end(), reverse))
-            return false;
-    }
-    return !edges.empty();
+    return capper.Run(style);
 }
 
 } // namespace Quarix::Shatter

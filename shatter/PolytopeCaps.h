@@ -23,8 +23,4 @@ namespace Quarix::Shatter {
 bool CapFromPolytope(CutMesh& piece, const CellPolytope& poly, const std::vector<Plane>& facePlanes,
                      const CapStyle& style, double tolerance);
 
-/// True when every directed edge of `mesh` is used once and its reverse once (closed, consistently
-/// wound, no edge shared by more than two faces).
-bool IsClosedCut(const CutMesh& mesh);
-
 } // namespace Quarix::Shatter

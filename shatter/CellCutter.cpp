@@ -201,7 +201,10 @@ bool CellCutter::CutCellCappedByPolytope(const CutMesh& base, int cell, const Cu
         return false;
     CapStyle surfaceOnly = style_;
     surfaceOnly.enabled = false;
-    const CutMesh* current = &base;
+    // Only faces that reach the cell's box can be in the cell: the planes need not go through
+    // the rest of a large node's mesh (the surface need not be closed for this cut).
+    const CutMesh* current = CopyFacesNear(base, boxes_[cell], near_) ? &near_ : &base;
+    const CutMesh* source = current;
     int next = 0;
     for (const Plane& plane : planes_) {
         const ClipResult r = clipper_.Clip(*current, plane, surfaceOnly, buffers_[next]);
@@ -215,8 +218,10 @@ bool CellCutter::CutCellCappedByPolytope(const CutMesh& base, int cell, const Cu
             next ^= 1;
         }
     }
-    if (current == &base) {
-        piece = &base;
+    if (current == source) {
+        // The surface lies wholly inside the cell; a closed surface has no faces in the box
+        // that leave it, so the copy is the closed solid too.
+        piece = source;
         return true;
     }
     facePlanes_.clear();
@@ -255,6 +260,56 @@ bool CellCutter::CutCellCappedByPolytope(const CutMesh& base, int cell, const Cu
         return false;
     AssignCapSmoothing(result, freeSmoothing_);
     piece = &result;
+    return true;
+}
+
+// Copies the faces of `mesh` whose boxes meet `box` into `out`, with only the vertices and map
+// vertices they use. Returns false (and leaves `out` alone) when every face meets the box.
+bool CellCutter::CopyFacesNear(const CutMesh& mesh, const Bounds& box, CutMesh& out) {
+    auto meets = [&](const CutFace& f) {
+        Bounds b;
+        for (int v : f.v)
+            b.Add(mesh.verts[v]);
+        return b.min.x <= box.max.x && b.max.x >= box.min.x && b.min.y <= box.max.y &&
+               b.max.y >= box.min.y && b.min.z <= box.max.z && b.max.z >= box.min.z;
+    };
+    nearFaces_.clear();
+    for (std::size_t f = 0; f < mesh.faces.size(); ++f)
+        if (meets(mesh.faces[f]))
+            nearFaces_.push_back(static_cast<int>(f));
+    if (nearFaces_.size() == mesh.faces.size())
+        return false;
+    out.channels.resize(mesh.channels.size());
+    for (std::size_t c = 0; c < mesh.channels.size(); ++c)
+        out.channels[c].number = mesh.channels[c].number;
+    out.Clear();
+    auto copy = [](const std::vector<Vec3>& from, std::vector<int>& map, int index,
+                   std::vector<Vec3>& to) {
+        int& mapped = map[index];
+        if (mapped < 0) {
+            mapped = static_cast<int>(to.size());
+            to.push_back(from[index]);
+        }
+        return mapped;
+    };
+    remap_.assign(mesh.verts.size(), -1);
+    for (int f : nearFaces_) {
+        CutFace face = mesh.faces[f];
+        for (int& v : face.v)
+            v = copy(mesh.verts, remap_, v, out.verts);
+        out.faces.push_back(face);
+    }
+    for (std::size_t c = 0; c < mesh.channels.size(); ++c) {
+        const CutChannel& from = mesh.channels[c];
+        CutChannel& to = out.channels[c];
+        remap_.assign(from.verts.size(), -1);
+        for (int f : nearFaces_) {
+            Tri t = from.faces[f];
+            for (int& v : t)
+                v = copy(from.verts, remap_, v, to.verts);
+            to.faces.push_back(t);
+        }
+    }
     return true;
 }
 

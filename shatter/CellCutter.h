@@ -39,6 +39,7 @@ private:
     const CutMesh* CutCell(const CutMesh& base, int cell);
     bool CutCellCappedByPolytope(const CutMesh& base, int cell, const CutMesh*& piece);
     const CutMesh* CutCellPlaneByPlane(const CutMesh& base);
+    bool CopyFacesNear(const CutMesh& mesh, const Bounds& box, CutMesh& out);
     bool SurfaceNear(const CutMesh& mesh, const Bounds& box) const;
     const CutMesh* WholeCell(const CutMesh& base, int cell);
 
@@ -54,6 +55,10 @@ private:
     /// Per cell, its box clamped to the mesh being cut.
     std::vector<Bounds> boxes_;
     CutMesh buffers_[2];
+    /// The faces near the cell being cut, and scratch for gathering them.
+    CutMesh near_;
+    std::vector<int> nearFaces_;
+    std::vector<int> remap_;
 };
 
 } // namespace Quarix::Shatter

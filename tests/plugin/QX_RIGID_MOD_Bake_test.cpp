@@ -80,20 +80,9 @@ TEST(QX_RIGID_MOD_Bake, BakedPiecesFollowTheSimulatedMeshAtEveryFrame) {
         const QX_BT_Body& body = *core.bodies[b];
         const std::vector<IBezFloatKey> keys = Checks::VisibilityKeys(nodes[int(b)]);
         if (body.parent) {
-            const TimeValue birth = TimeValue(body.lifeStart) * tpf;
-            ASSERT_EQ(keys.size(), 2u);
-            EXPECT_EQ(keys[0].time, birth - 1);
-            EXPECT_EQ(keys[0].val, 0.0f);
-            EXPECT_EQ(keys[1].time, birth);
-            EXPECT_EQ(keys[1].val, 1.0f);
-            EXPECT_EQ(keys[1].flags, 0x900u);
+            Checks::ExpectVisibilityStep(keys, TimeValue(body.lifeStart) * tpf, 0.0f, 1.0f);
         } else if (body.demolishedAs == 1) {
-            const TimeValue end = TimeValue(body.lifeEnd) * tpf;
-            ASSERT_EQ(keys.size(), 2u);
-            EXPECT_EQ(keys[0].time, end - 1);
-            EXPECT_EQ(keys[0].val, 1.0f);
-            EXPECT_EQ(keys[1].time, end);
-            EXPECT_EQ(keys[1].val, 0.0f);
+            Checks::ExpectVisibilityStep(keys, TimeValue(body.lifeEnd) * tpf, 1.0f, 0.0f);
         } else {
             EXPECT_TRUE(keys.empty());
         }

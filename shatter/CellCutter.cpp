@@ -197,7 +197,7 @@ const CutMesh* CellCutter::CutCell(const CutMesh& base, int cell) {
 // face. Returns false when that does not work out for this cell (see CapFromPolytope).
 bool CellCutter::CutCellCappedByPolytope(const CutMesh& base, int cell, const CutMesh*& piece) {
     const CellPolytope& poly = diagram_.polytopes[cell];
-    if (poly.faceNeighbour.empty())
+    if (!IsWellFormed(poly))
         return false;
     CapStyle surfaceOnly = style_;
     surfaceOnly.enabled = false;
@@ -235,19 +235,14 @@ bool CellCutter::CutCellCappedByPolytope(const CutMesh& base, int cell, const Cu
         }
         // A wall of voro++'s container, which lies outside the mesh: its plane from its polygon,
         // facing away from the seed.
-        if (poly.faceStart.size() != poly.faceNeighbour.size() + 1)
-            return false;
         Vec3 area, centre;
         const int first = poly.faceStart[f], last = poly.faceStart[f + 1];
         for (int k = first; k < last; ++k) {
             const int a = poly.faceVerts[k], b = poly.faceVerts[k + 1 < last ? k + 1 : first];
-            if (a < 0 || b < 0 || a >= static_cast<int>(poly.verts.size()) ||
-                b >= static_cast<int>(poly.verts.size()))
-                return false;
             area += Cross(poly.verts[a], poly.verts[b]);
             centre += poly.verts[a];
         }
-        if (last - first < 3 || !(Length(area) > 0.0))
+        if (!(Length(area) > 0.0))
             return false;
         centre = centre * (1.0 / (last - first));
         Vec3 normal = Normalized(area);
@@ -360,13 +355,10 @@ bool CellCutter::SurfaceNear(const CutMesh& mesh, const Bounds& box) const {
 const CutMesh* CellCutter::WholeCell(const CutMesh& base, int cell) {
     const CellPolytope& poly = diagram_.polytopes[cell];
     const std::size_t faceCount = poly.faceNeighbour.size();
-    if (faceCount < 4 || poly.faceStart.size() != faceCount + 1)
+    if (faceCount < 4 || !IsWellFormed(poly))
         return nullptr;
     for (int j : poly.faceNeighbour)
         if (j < 0 || j == cell || j >= static_cast<int>(seeds_.size()))
-            return nullptr;
-    for (int v : poly.faceVerts)
-        if (v < 0 || v >= static_cast<int>(poly.verts.size()))
             return nullptr;
 
     CutMesh& piece = buffers_[0];

@@ -99,18 +99,13 @@ int Capper::CornerVertex(int corner) {
 
 bool Capper::BuildRings() {
     const std::size_t faceCount = poly_.faceNeighbour.size();
-    if (faceCount < 4 || poly_.faceStart.size() != faceCount + 1 || planes_.size() != faceCount)
+    if (faceCount < 4 || !IsWellFormed(poly_) || planes_.size() != faceCount)
         return false;
     faces_.resize(faceCount);
     for (std::size_t f = 0; f < faceCount; ++f) {
         std::vector<int>& ring = faces_[f].ring;
         ring.assign(poly_.faceVerts.begin() + poly_.faceStart[f],
                     poly_.faceVerts.begin() + poly_.faceStart[f + 1]);
-        if (ring.size() < 3)
-            return false;
-        for (int c : ring)
-            if (c < 0 || c >= static_cast<int>(poly_.verts.size()))
-                return false;
         Vec3 area; // Newell's normal
         for (std::size_t i = 0; i < ring.size(); ++i)
             area += Cross(poly_.verts[ring[i]], poly_.verts[ring[(i + 1) % ring.size()]]);

@@ -127,6 +127,14 @@ TEST(PolytopeCaps, SurfaceOnACellFaceIsRefusedOrClosedCorrectly) {
     planes.pop_back();
     EXPECT_FALSE(CapFromPolytope(open, cell, planes, CapStyle{}, 1e-12));
     EXPECT_FALSE(CapFromPolytope(open, CellPolytope{}, {}, CapStyle{}, 1e-12));
+    // Damaged polygons (a corner index or a face range out of bounds) are refused, not walked.
+    BoxCell({1, 1, 1}, {3, 3, 3}, planes);
+    CellPolytope badCorner = cell, badRange = cell;
+    badCorner.faceVerts[5] = 8;
+    badRange.faceStart[3] = 40;
+    EXPECT_FALSE(CapFromPolytope(open, badCorner, planes, CapStyle{}, 1e-12));
+    EXPECT_FALSE(CapFromPolytope(open, badRange, planes, CapStyle{}, 1e-12));
+    EXPECT_TRUE(CapFromPolytope(open, cell, planes, CapStyle{}, 1e-12));
 }
 
 } // namespace

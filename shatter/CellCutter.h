@@ -2,7 +2,9 @@
 // Cutting one part of the mesh into its Voronoi cells. Every cell needs only the part of the
 // mesh its box can reach: a tree of boxes over the cells hands each cell a small closed piece
 // of the mesh (the solid inside a box around the cell, capped on the box's sides) instead of
-// the whole mesh.
+// the whole mesh. A cell of a closed mesh then cuts only the surface by its planes and closes it
+// with its own face polygons, one cap per face; cutting and capping plane by plane remains for
+// open meshes and for the rare cell whose polygons do not fit the surface.
 
 #include "shatter/CutMesh.h"
 #include "shatter/VoronoiCells.h"

@@ -273,8 +273,9 @@ bool Capper::WalkFace(FaceWork& face) {
             if (b < a || (b == a && k + 1 == m))
                 b += n;
             face.walked.emplace_back(a, b);
-            const Vec3& pa = piece_.verts[chain.verts.back()];
-            const Vec3& pb = piece_.verts[face.chains[next.chain].verts.front()];
+            // Copies: taking corners below may grow the vertex array.
+            const Vec3 pa = piece_.verts[chain.verts.back()];
+            const Vec3 pb = piece_.verts[face.chains[next.chain].verts.front()];
             for (double j = std::floor(a) + 1.0; j < b; j += 1.0) {
                 const int corner = ring[static_cast<std::size_t>(j) % ring.size()];
                 const Vec3& q = poly_.verts[corner];

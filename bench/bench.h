@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <sstream>
 #include <string>
 
@@ -39,6 +40,23 @@ public:
 
 private:
     std::chrono::steady_clock::time_point start_;
+};
+
+/// CPU time of the calling thread in milliseconds: on a shared machine it counts the work done,
+/// not the time spent waiting for a core.
+class CpuStopwatch {
+public:
+    CpuStopwatch() : start_(Now()) {}
+    /// Milliseconds of this thread's CPU time since construction.
+    double ms() const { return Now() - start_; }
+
+private:
+    static double Now() {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return double(t.tv_sec) * 1e3 + double(t.tv_nsec) * 1e-6;
+    }
+    double start_;
 };
 
 /// Peak resident set size of this process in megabytes (from /proc/self/status), 0 if unknown.

@@ -10,6 +10,7 @@
 #include "modifier/QX_RIGID_MOD_Fragments.h"
 #include "tests/fixtures/QX_Test_Meshes.h"
 #include "tests/fixtures/QX_Test_Scene.h"
+#include "tests/fixtures/QX_Test_Units.h"
 
 #include <glm/gtc/matrix_transform.hpp>
 
@@ -21,10 +22,12 @@ namespace Quarix::Bench {
 namespace {
 
 constexpr int kFrames = 100;
-constexpr int kWallSide = 10; // 10 x 10 unit bricks, one body each
+constexpr int kWallSide = 10; // 10 x 10 bricks, one body each
 constexpr int32_t kPieces = 8;
-/// Strength at which the projectile breaks the bricks it hits; resting contact stays far below.
-constexpr float kSolidity = 30.0f;
+constexpr float kBrickCm = 20.0f; // cube bricks of 20 cm
+/// Strength at which the projectile breaks the few bricks it hits (three); the wall resting on
+/// the ground in this world stays below it (every brick broke at 3,000, none at 30,000 unhit).
+constexpr float kSolidity = 30000.0f;
 
 struct WallRun {
     double ms = 0.0;
@@ -32,14 +35,23 @@ struct WallRun {
     long long bodiesFinal = 0;
 };
 
-// The wall as one object of 100 bricks, every brick its own body, and a 2 x 2 x 2 box flying at
-// it at 75 units per second; bricks it breaks go "To Fragments" into 8 pieces each.
+/// `mesh` scaled by `factor` about the origin.
+QX_BT_Mesh_Data Scaled(QX_BT_Mesh_Data mesh, float factor) {
+    for (int32_t v = 0; v < int32_t(mesh.geometry.vertexCount()); ++v)
+        mesh.geometry.setVertex(v, mesh.geometry.vertex(v) * factor);
+    return mesh;
+}
+
+// A centimetre scene at 30 frames per second in a world set up as a new world object: the wall
+// as one object of 100 bricks of 20 cm, every brick its own body, and a 40 cm box flying at it
+// at 900 cm/s (30 cm in its first frame); bricks it breaks go "To Fragments" into 8 pieces each.
 WallRun RunVoronoiWall(bool demolition) {
     QX_BT_World world;
-    Fixtures::ConfigureWorld(world, 5, 9.81f, true);
-    Fixtures::TestObject wall(Fixtures::MakeBoxWall(kWallSide, kWallSide, 0.0f));
-    Fixtures::TestObject projectile(Fixtures::MakeBox(glm::vec3(0, -6, 3), glm::vec3(1.0f)));
-    projectile.node->setKey(1.0f, Translation(glm::vec3(0, 1.5f, 0)));
+    Fixtures::ConfigureHostWorld(world, Fixtures::Centimetres());
+    Fixtures::TestObject wall(Scaled(Fixtures::MakeBoxWall(kWallSide, kWallSide, 0.0f), kBrickCm));
+    Fixtures::TestObject projectile(
+        Fixtures::MakeBox(glm::vec3(0, -6, 3) * kBrickCm, glm::vec3(kBrickCm)));
+    projectile.node->setKey(1.0f, Translation(glm::vec3(0, 1.5f, 0) * kBrickCm));
 
     WallRun result;
     QX_BT_MeshController& core = *wall.core;

@@ -72,6 +72,7 @@ double HostVolume(const Mesh& m) {
 
 struct Run {
     double ms = 0.0;
+    double cpuMs = 0.0;
     int pieces = 0;
     double volumeError = 0.0;
 };
@@ -81,6 +82,7 @@ struct Run {
 Run Fragment(const Mesh& source, int count) {
     Mesh mesh = source;
     Stopwatch watch;
+    CpuStopwatch cpu;
     IQXShatter::QXShatterPtr shatter = IQXShatter::New(mesh, 1, true);
     Interval valid(TIME_NegInfinity, TIME_NegInfinity);
     Matrix3 impact;
@@ -98,6 +100,7 @@ Run Fragment(const Mesh& source, int count) {
     shatter.reset();
     Run run;
     run.ms = watch.ms();
+    run.cpuMs = cpu.ms();
     Shatter::LabelEdgeConnectedElements(HostTris(mesh), &run.pieces);
     const double volume = HostVolume(source);
     run.volumeError = std::fabs(HostVolume(mesh) - volume) / volume;
@@ -112,6 +115,7 @@ std::string Report(const std::string& name, const Mesh& mesh, int count) {
     JsonObject json;
     json.add("name", name)
         .add("ms", run.ms)
+        .add("cpu_ms", run.cpuMs)
         .add("pieces", static_cast<long long>(run.pieces))
         .add("volume_error", run.volumeError)
         .add("triangles", static_cast<long long>(mesh.getNumFaces()))
@@ -140,6 +144,7 @@ std::string ShatterScaling() {
         json.add("triangles", static_cast<long long>(mesh.getNumFaces()))
             .add("fragments", static_cast<long long>(count))
             .add("ms", run.ms)
+            .add("cpu_ms", run.cpuMs)
             .add("pieces", static_cast<long long>(run.pieces))
             .add("volume_error", run.volumeError);
         cases += (cases.empty() ? "" : ", ") + json.str();

@@ -1,5 +1,7 @@
 #include "shatter/CellCutter.h"
 
+#include "shatter/PolytopeCaps.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -80,7 +82,7 @@ CellCutter::CellCutter(const std::vector<Vec3>& seeds, const VoronoiDiagram& dia
                        const std::vector<unsigned char>& seedInside, const CapStyle& style,
                        std::uint32_t freeSmoothing, double snapDistance)
     : seeds_(seeds), diagram_(diagram), seedInside_(seedInside), style_(style),
-      freeSmoothing_(freeSmoothing), clipper_(snapDistance) {}
+      freeSmoothing_(freeSmoothing), snapDistance_(snapDistance), clipper_(snapDistance) {}
 
 void CellCutter::Cut(const CutMesh& mesh, const Bounds& bounds, const PieceSink& sink) {
     if (mesh.faces.empty() || bounds.Empty())
@@ -176,18 +178,139 @@ void CellCutter::CutNode(const CutMesh& mesh, const Bounds& box, std::vector<int
             rightMin > lo, rightBox);
 }
 
-// Cuts `base` down to the Voronoi cell of seed `cell`, plane by plane, nearest neighbour first
-// (those planes cut away the most), then tidies the cut faces. Returns the piece (in one of the
+// Cuts `base` down to the Voronoi cell of seed `cell`. Returns the piece (in one of the
 // buffers), `&base` when no plane cut anything, or null when the cell misses the mesh.
 const CutMesh* CellCutter::CutCell(const CutMesh& base, int cell) {
     if (style_.enabled && seedInside_[cell] && !SurfaceNear(base, boxes_[cell]))
         if (const CutMesh* whole = WholeCell(base, cell))
             return whole;
-    const std::vector<int>& neighbours = diagram_.neighbours[cell];
     planes_.clear();
-    for (int j : neighbours)
+    for (int j : diagram_.neighbours[cell])
         planes_.push_back(BisectorPlane(seeds_, cell, j));
+    const CutMesh* piece = nullptr;
+    if (style_.enabled && CutCellCappedByPolytope(base, cell, piece))
+        return piece;
+    return CutCellPlaneByPlane(base);
+}
 
+// The surface alone is cut by the cell's planes, and the cell's face polygons close it once per
+// face. Returns false when that does not work out for this cell (see CapFromPolytope).
+bool CellCutter::CutCellCappedByPolytope(const CutMesh& base, int cell, const CutMesh*& piece) {
+    const CellPolytope& poly = diagram_.polytopes[cell];
+    if (!IsWellFormed(poly))
+        return false;
+    CapStyle surfaceOnly = style_;
+    surfaceOnly.enabled = false;
+    // Only faces that reach the cell's box can be in the cell: the planes need not go through
+    // the rest of a large node's mesh (the surface need not be closed for this cut).
+    const CutMesh* current = CopyFacesNear(base, boxes_[cell], near_) ? &near_ : &base;
+    const CutMesh* source = current;
+    int next = 0;
+    for (const Plane& plane : planes_) {
+        const ClipResult r = clipper_.Clip(*current, plane, surfaceOnly, buffers_[next]);
+        if (r == ClipResult::Empty) {
+            // No surface in the cell: it is all inside the solid or all outside.
+            piece = seedInside_[cell] ? WholeCell(base, cell) : nullptr;
+            return piece != nullptr || !seedInside_[cell];
+        }
+        if (r == ClipResult::Cut) {
+            current = &buffers_[next];
+            next ^= 1;
+        }
+    }
+    if (current == source) {
+        // The surface lies wholly inside the cell; a closed surface has no faces in the box
+        // that leave it, so the copy is the closed solid too.
+        piece = source;
+        return true;
+    }
+    facePlanes_.clear();
+    for (std::size_t f = 0; f < poly.faceNeighbour.size(); ++f) {
+        const int j = poly.faceNeighbour[f];
+        if (j == cell || j >= static_cast<int>(seeds_.size()))
+            return false;
+        if (j >= 0) {
+            facePlanes_.push_back(BisectorPlane(seeds_, cell, j));
+            continue;
+        }
+        // A wall of voro++'s container, which lies outside the mesh: its plane from its polygon,
+        // facing away from the seed.
+        Vec3 area, centre;
+        const int first = poly.faceStart[f], last = poly.faceStart[f + 1];
+        for (int k = first; k < last; ++k) {
+            const int a = poly.faceVerts[k], b = poly.faceVerts[k + 1 < last ? k + 1 : first];
+            area += Cross(poly.verts[a], poly.verts[b]);
+            centre += poly.verts[a];
+        }
+        if (!(Length(area) > 0.0))
+            return false;
+        centre = centre * (1.0 / (last - first));
+        Vec3 normal = Normalized(area);
+        if (Dot(normal, centre - seeds_[cell]) < 0.0)
+            normal = -normal;
+        facePlanes_.push_back({normal, Dot(normal, centre)});
+    }
+    CutMesh& result = buffers_[next ^ 1];
+    if (!CapFromPolytope(result, poly, facePlanes_, style_, 2.0 * snapDistance_))
+        return false;
+    AssignCapSmoothing(result, freeSmoothing_);
+    piece = &result;
+    return true;
+}
+
+// Copies the faces of `mesh` whose boxes meet `box` into `out`, with only the vertices and map
+// vertices they use. Returns false (and leaves `out` alone) when every face meets the box.
+bool CellCutter::CopyFacesNear(const CutMesh& mesh, const Bounds& box, CutMesh& out) {
+    auto meets = [&](const CutFace& f) {
+        Bounds b;
+        for (int v : f.v)
+            b.Add(mesh.verts[v]);
+        return b.min.x <= box.max.x && b.max.x >= box.min.x && b.min.y <= box.max.y &&
+               b.max.y >= box.min.y && b.min.z <= box.max.z && b.max.z >= box.min.z;
+    };
+    nearFaces_.clear();
+    for (std::size_t f = 0; f < mesh.faces.size(); ++f)
+        if (meets(mesh.faces[f]))
+            nearFaces_.push_back(static_cast<int>(f));
+    if (nearFaces_.size() == mesh.faces.size())
+        return false;
+    out.channels.resize(mesh.channels.size());
+    for (std::size_t c = 0; c < mesh.channels.size(); ++c)
+        out.channels[c].number = mesh.channels[c].number;
+    out.Clear();
+    auto copy = [](const std::vector<Vec3>& from, std::vector<int>& map, int index,
+                   std::vector<Vec3>& to) {
+        int& mapped = map[index];
+        if (mapped < 0) {
+            mapped = static_cast<int>(to.size());
+            to.push_back(from[index]);
+        }
+        return mapped;
+    };
+    remap_.assign(mesh.verts.size(), -1);
+    for (int f : nearFaces_) {
+        CutFace face = mesh.faces[f];
+        for (int& v : face.v)
+            v = copy(mesh.verts, remap_, v, out.verts);
+        out.faces.push_back(face);
+    }
+    for (std::size_t c = 0; c < mesh.channels.size(); ++c) {
+        const CutChannel& from = mesh.channels[c];
+        CutChannel& to = out.channels[c];
+        remap_.assign(from.verts.size(), -1);
+        for (int f : nearFaces_) {
+            Tri t = from.faces[f];
+            for (int& v : t)
+                v = copy(from.verts, remap_, v, to.verts);
+            to.faces.push_back(t);
+        }
+    }
+    return true;
+}
+
+// Cuts `base` down to the cell plane by plane, nearest neighbour first (those planes cut away
+// the most), capping every cut, then tidies the cut faces.
+const CutMesh* CellCutter::CutCellPlaneByPlane(const CutMesh& base) {
     const CutMesh* current = &base;
     int next = 0;
     CapStyle planeStyle = style_;
@@ -232,13 +355,10 @@ bool CellCutter::SurfaceNear(const CutMesh& mesh, const Bounds& box) const {
 const CutMesh* CellCutter::WholeCell(const CutMesh& base, int cell) {
     const CellPolytope& poly = diagram_.polytopes[cell];
     const std::size_t faceCount = poly.faceNeighbour.size();
-    if (faceCount < 4 || poly.faceStart.size() != faceCount + 1)
+    if (faceCount < 4 || !IsWellFormed(poly))
         return nullptr;
     for (int j : poly.faceNeighbour)
         if (j < 0 || j == cell || j >= static_cast<int>(seeds_.size()))
-            return nullptr;
-    for (int v : poly.faceVerts)
-        if (v < 0 || v >= static_cast<int>(poly.verts.size()))
             return nullptr;
 
     CutMesh& piece = buffers_[0];

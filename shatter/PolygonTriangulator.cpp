@@ -172,6 +172,12 @@ private:
         double cr = Cross(pa, pb, pc);
         if (allowFlat ? cr < -flat_ : cr <= flat_)
             return false;
+        // A strict ear that would leave a straight corner behind (its neighbours in line with
+        // the vertex beyond) waits: clipping it first would end in a zero-area sliver.
+        if (!allowFlat && Prev(a) != c &&
+            (std::fabs(Cross(P(Prev(a)), pa, pc)) <= flat_ ||
+             std::fabs(Cross(pa, pc, P(Next(c)))) <= flat_))
+            return false;
         if (convex_)
             return true;
         double minX = std::min({pa.x, pb.x, pc.x}), maxX = std::max({pa.x, pb.x, pc.x});

@@ -26,6 +26,20 @@ constexpr double kCellBoxMargin = 1e-5;
 
 } // namespace
 
+bool IsWellFormed(const CellPolytope& poly) {
+    const std::size_t faces = poly.faceNeighbour.size();
+    if (faces == 0 || poly.faceStart.size() != faces + 1 || poly.faceStart.front() != 0 ||
+        poly.faceStart.back() != static_cast<int>(poly.faceVerts.size()))
+        return false;
+    for (std::size_t f = 0; f < faces; ++f)
+        if (poly.faceStart[f + 1] - poly.faceStart[f] < 3)
+            return false;
+    for (int v : poly.faceVerts)
+        if (v < 0 || v >= static_cast<int>(poly.verts.size()))
+            return false;
+    return true;
+}
+
 Plane BisectorPlane(const std::vector<Vec3>& seeds, int i, int j) {
     const bool flip = i > j;
     const Vec3& a = seeds[flip ? j : i];

@@ -27,6 +27,10 @@ struct CellPolytope {
     std::vector<int> faceVerts;
 };
 
+/// True when every face of `poly` has at least three corners, its corner range lies inside
+/// `faceVerts` and every corner index inside `verts`: only then may its polygons be walked.
+bool IsWellFormed(const CellPolytope& poly);
+
 /// What cutting needs to know about the cells of a set of seeds.
 struct VoronoiDiagram {
     /// For every seed, the indices of its Voronoi neighbours, nearest first. The relation is

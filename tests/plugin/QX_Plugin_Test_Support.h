@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/QX_BT_World.h"
 #include "host/Interface.h"
 #include "host/Primitives.h"
+#include "host/SceneIO.h"
 #include "modifier/QX_RIGID_MOD.h"
 #include "plugin/QX_Resources.h"
 #include "tests/fixtures/QX_Test_Scene.h"
@@ -50,6 +52,15 @@ protected:
     QX_RIGID_MOD* Rigid(INode* node) {
         EXPECT_TRUE(QX_RIGID_MOD::AttachRigidModifier(node));
         return QX_RIGID_MOD::FindRigidModifier(node);
+    }
+    /// Saves the scene, empties it and loads the saved bytes (left in `saved`) back; returns the
+    /// node named `name` in the loaded scene, null when it is missing.
+    INode* SaveAndReload(const MSTR& name, std::vector<BYTE>& saved) {
+        std::string error;
+        EXPECT_TRUE(SaveScene(Host(), saved, &error)) << error;
+        Host().ResetScene();
+        EXPECT_TRUE(LoadScene(Host(), saved, &error)) << error;
+        return Host().GetINodeByName(name.c_str());
     }
     /// The triangle mesh a node evaluates to at t (null when it is not a triangle object).
     const Mesh* Evaluated(INode* node, TimeValue t) {

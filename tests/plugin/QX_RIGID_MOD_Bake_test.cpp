@@ -6,6 +6,7 @@
 #include "host/Interface.h"
 #include "tests/fixtures/QX_Test_Meshes.h"
 #include "tests/fixtures/QX_Test_Scene.h"
+#include "tests/plugin/QX_Fragment_Checks.h"
 #include "tests/plugin/QX_Voronoi_Wall.h"
 
 #include <gtest/gtest.h>
@@ -33,17 +34,6 @@ QX_Bake_Settings Range(int start, int end, int hideMode) {
     s.end = end;
     s.hideMode = hideMode;
     return s;
-}
-
-std::vector<IBezFloatKey> VisibilityKeys(INode* node) {
-    std::vector<IBezFloatKey> keys;
-    IKeyControl* control = GetKeyControlInterface(node->GetVisController());
-    for (int k = 0; control && k < control->GetNumKeys(); ++k) {
-        IBezFloatKey key;
-        control->GetKey(k, &key);
-        keys.push_back(key);
-    }
-    return keys;
 }
 
 TEST(QX_RIGID_MOD_Bake, BakedPiecesFollowTheSimulatedMeshAtEveryFrame) {
@@ -88,22 +78,11 @@ TEST(QX_RIGID_MOD_Bake, BakedPiecesFollowTheSimulatedMeshAtEveryFrame) {
     // A fragment born at frame 1 appears there; its broken brick vanishes there.
     for (size_t b = 0; b < core.bodies.size(); ++b) {
         const QX_BT_Body& body = *core.bodies[b];
-        const std::vector<IBezFloatKey> keys = VisibilityKeys(nodes[int(b)]);
+        const std::vector<IBezFloatKey> keys = Checks::VisibilityKeys(nodes[int(b)]);
         if (body.parent) {
-            const TimeValue birth = TimeValue(body.lifeStart) * tpf;
-            ASSERT_EQ(keys.size(), 2u);
-            EXPECT_EQ(keys[0].time, birth - 1);
-            EXPECT_EQ(keys[0].val, 0.0f);
-            EXPECT_EQ(keys[1].time, birth);
-            EXPECT_EQ(keys[1].val, 1.0f);
-            EXPECT_EQ(keys[1].flags, 0x900u);
+            Checks::ExpectVisibilityStep(keys, TimeValue(body.lifeStart) * tpf, 0.0f, 1.0f);
         } else if (body.demolishedAs == 1) {
-            const TimeValue end = TimeValue(body.lifeEnd) * tpf;
-            ASSERT_EQ(keys.size(), 2u);
-            EXPECT_EQ(keys[0].time, end - 1);
-            EXPECT_EQ(keys[0].val, 1.0f);
-            EXPECT_EQ(keys[1].time, end);
-            EXPECT_EQ(keys[1].val, 0.0f);
+            Checks::ExpectVisibilityStep(keys, TimeValue(body.lifeEnd) * tpf, 1.0f, 0.0f);
         } else {
             EXPECT_TRUE(keys.empty());
         }

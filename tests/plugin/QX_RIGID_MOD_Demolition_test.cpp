@@ -7,6 +7,7 @@
 #include "modifier/QX_Mesh_Convert.h"
 #include "modifier/QX_RIGID_MOD_Bake.h"
 #include "tests/fixtures/QX_Test_Meshes.h"
+#include "tests/fixtures/QX_Test_Units.h"
 #include "tests/plugin/QX_Fragment_Checks.h"
 
 namespace {
@@ -51,6 +52,8 @@ protected:
     }
 
     static constexpr float kSolidity = 30.0f;
+    /// Strength at which the throw breaks bricks in a world set up as a new world object.
+    static constexpr float kHostWorldSolidity = 3000.0f;
     Quarix::QX_BT_World world;
     INode* wallNode = nullptr;
     INode* ballNode = nullptr;
@@ -131,6 +134,101 @@ TEST_F(QX_RIGID_MOD_Demolition, BakeKeepsOrDeletesTheSourceByExplodeDel) {
     EXPECT_EQ(theHold.RecordNames()[0], L"Delete After Explode");
     ASSERT_TRUE(theHold.Undo());
     EXPECT_TRUE(Host().IsInScene(wallNode));
+}
+
+TEST_F(QX_RIGID_MOD_Demolition, BakeOfAReloadedSceneReplaysTheRecordedPieces) {
+    // The wall in a centimetre world set up as a new world object; the breakup is saved with the
+    // scene and baked from the loaded records, which are never rebuilt into bodies.
+    BuildScene();
+    Quarix::Fixtures::ConfigureHostWorld(world, Quarix::Fixtures::Centimetres());
+    // In this world the wall's own weight breaks every brick at frame 0 below about a thousand.
+    wall->refTarg_ParamBlock->SetValue(P::Solidity, 0, kHostWorldSolidity);
+    constexpr int kFrames = 8;
+    Run(kFrames);
+    wall->UpdatePlaybackEnd(true);
+    IParamBlock2& pb = *wall->refTarg_ParamBlock;
+    pb.SetValue(P::ExplodeEnd, 0, kFrames);
+    pb.SetValue(P::ExplodeRandColors, 0, 1);
+
+    // What playback shows of every body at every frame, in world space (the node sits at the
+    // origin), and when each body lives.
+    Quarix::QX_BT_MeshController& live = wall->GetCore();
+    struct Expected {
+        float lifeStart, lifeEnd;
+        bool fragment, broken;
+        std::vector<std::vector<glm::vec3>> frames; // empty where the body is not alive
+    };
+    std::vector<Expected> expected;
+    for (const auto& body : live.bodies)
+        expected.push_back({body->lifeStart, body->lifeEnd, body->parent != nullptr,
+                            body->demolishedAs == 1, std::vector<std::vector<glm::vec3>>(kFrames)});
+    for (int f = 0; f < kFrames; ++f) {
+        live.evaluateOutput(float(f));
+        for (size_t b = 0; b < live.bodies.size(); ++b) {
+            if (!Quarix::IsAlive(*live.bodies[b], float(f)))
+                continue;
+            Quarix::QX_BT_Mesh_Data played;
+            live.outputMesh.ExtractFaces(played, Quarix::CollectBodyFaces(*live.bodies[b]));
+            for (int32_t v = 0; v < int32_t(played.geometry.vertexCount()); ++v)
+                expected[b].frames[size_t(f)].push_back(played.geometry.vertex(v));
+        }
+    }
+    const int births = int(std::count_if(expected.begin(), expected.end(),
+                                         [](const Expected& e) { return e.fragment; }));
+    ASSERT_GT(births, 0) << "the projectile broke no brick";
+
+    const MSTR name = wallNode->GetName();
+    std::vector<BYTE> saved;
+    INode* loaded = SaveAndReload(name, saved);
+    ASSERT_NE(loaded, nullptr);
+    QX_RIGID_MOD* mod = QX_RIGID_MOD::FindRigidModifier(loaded);
+    ASSERT_NE(mod, nullptr);
+    ASSERT_FALSE(mod->GetCore().pending.empty());
+    ASSERT_TRUE(mod->GetCore().bodies.empty());
+
+    Tab<INode*> made;
+    QX_Bake_Report report;
+    EXPECT_FALSE(mod->Bake(&made, &report));
+    EXPECT_TRUE(mod->GetCore().bodies.empty()) << "the bake rebuilt the bodies";
+    EXPECT_EQ(report.skippedRecords, 0);
+    ASSERT_EQ(made.Count(), int(expected.size()));
+    EXPECT_EQ(report.nodes, made.Count());
+
+    // Names and colours: source name, suffix, index; srand(count), then green, blue, red.
+    std::srand(unsigned(made.Count()));
+    const int tpf = GetTicksPerFrame();
+    for (int i = 0; i < made.Count(); ++i) {
+        EXPECT_EQ(MSTR(made[i]->GetName()), name + L"_b_" + std::to_wstring(i).c_str());
+        const int green = std::rand() % 255, blue = std::rand() % 255, red = std::rand() % 255;
+        EXPECT_EQ(made[i]->GetWireColor(), RGB(red, green, blue)) << "node " << i;
+
+        const Expected& e = expected[size_t(i)];
+        const std::vector<IBezFloatKey> keys = Quarix::Checks::VisibilityKeys(made[i]);
+        if (e.fragment) {
+            Quarix::Checks::ExpectVisibilityStep(keys, TimeValue(e.lifeStart) * tpf, 0.0f, 1.0f);
+        } else if (e.broken) {
+            Quarix::Checks::ExpectVisibilityStep(keys, TimeValue(e.lifeEnd) * tpf, 1.0f, 0.0f);
+        } else {
+            EXPECT_TRUE(keys.empty()) << "node " << i;
+        }
+
+        // The baked node places its mesh where playback had the body, to 1e-4 of the wall's
+        // size (50 cm), at every frame the body lives.
+        const Mesh& local = static_cast<TriObject*>(made[i]->GetObjectRef())->GetMesh();
+        for (int f = 0; f < kFrames; ++f) {
+            const std::vector<glm::vec3>& at = e.frames[size_t(f)];
+            if (at.empty())
+                continue;
+            ASSERT_EQ(size_t(local.getNumVerts()), at.size()) << "node " << i;
+            const Matrix3 tm = made[i]->GetNodeTM(f * tpf);
+            for (int v = 0; v < local.getNumVerts(); ++v) {
+                const Point3 p = tm.PointTransform(local.verts[v]);
+                EXPECT_NEAR(glm::length(glm::vec3(p.x, p.y, p.z) - at[size_t(v)]), 0.0f,
+                            1e-4f * kColumns * kBrick)
+                    << "node " << i << " frame " << f << " vertex " << v;
+            }
+        }
+    }
 }
 
 } // namespace

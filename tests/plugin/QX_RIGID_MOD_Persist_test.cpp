@@ -42,14 +42,8 @@ TEST_F(QX_RIGID_MOD_Persist, ResultsReloadAndPlayBackWithoutSimulating) {
     const auto intsBefore = b->GetCore().intSettings.entries();
     const auto floatsBefore = b->GetCore().floatSettings.entries();
 
-    const MSTR name = upper->GetName();
     std::vector<BYTE> saved;
-    std::string error;
-    ASSERT_TRUE(SaveScene(Host(), saved, &error)) << error;
-    Host().ResetScene();
-    ASSERT_TRUE(LoadScene(Host(), saved, &error)) << error;
-
-    INode* loaded = Host().GetINodeByName(name.c_str());
+    INode* loaded = SaveAndReload(upper->GetName(), saved);
     ASSERT_NE(loaded, nullptr);
     QX_RIGID_MOD* mod = QX_RIGID_MOD::FindRigidModifier(loaded);
     ASSERT_NE(mod, nullptr);
@@ -67,6 +61,7 @@ TEST_F(QX_RIGID_MOD_Persist, ResultsReloadAndPlayBackWithoutSimulating) {
     }
     // Saving the loaded, never re-simulated scene writes the same bytes.
     std::vector<BYTE> again;
+    std::string error;
     ASSERT_TRUE(SaveScene(Host(), again, &error)) << error;
     EXPECT_EQ(again, saved);
 

@@ -113,6 +113,23 @@ TEST(PolygonTriangulator, DegenerateRingsStillCloseAndKeepTheirSignedArea) {
     }
 }
 
+TEST(PolygonTriangulator, StraightRunsEndInRealTrianglesNotSlivers) {
+    // Three corners in a line: clipping the ear at the apex first would leave them as a
+    // zero-area triangle, whose normal is noise. A convex ring and a non-convex one.
+    Polygon quad;
+    quad.AddRing({{0, 1}, {0, 0}, {1, 0}, {2, 0}});
+    Polygon notch;
+    notch.AddRing({{0, 1}, {0, 0}, {1, 0}, {2, 0}, {2, 2}, {1, 0.5}});
+    for (const Polygon* poly : {&quad, &notch}) {
+        std::vector<Tri> tris;
+        TriangulatePolygon(poly->points, poly->rings, tris);
+        ExpectClosesRings(*poly, tris);
+        EXPECT_NEAR(SumArea2(*poly, tris), poly->Area2(), 1e-12);
+        for (const Tri& t : tris)
+            EXPECT_GT(TriArea2(poly->points, t), 1e-9) << t[0] << " " << t[1] << " " << t[2];
+    }
+}
+
 TEST(PolygonTriangulator, RingTouchingItselfKeepsItsArea) {
     // Two lobes meeting at point 2; the cut-face builder splits such rings before triangulating,
     // but the triangulator must still terminate with the right area.

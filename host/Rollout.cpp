@@ -189,9 +189,12 @@ void RolloutList::CloseFor(ReferenceMaker* obj) {
             ++it;
         }
     }
+    // `obj` is touched only when it had rollouts (it is alive then); callers may pass an object
+    // whose rollouts were closed when it was deleted.
+    if (!closing.empty())
+        obj->SetRolloutsOpen(false);
     while (!closing.empty())
         closing.pop_back();
-    obj->SetRolloutsOpen(false);
 }
 
 void RolloutList::CloseAll() {

@@ -1,5 +1,7 @@
 #include "host/Reference.h"
 
+#include "host/Interface.h"
+
 #include <algorithm>
 
 namespace {
@@ -14,6 +16,8 @@ void EraseOne(std::vector<T*>& list, T* item) {
 } // namespace
 
 ReferenceMaker::~ReferenceMaker() {
+    // Normally closed already when the deletion began (DeleteMe); this catches a plain delete.
+    CloseOwnRollouts();
     // The derived part is gone, so its reference members cannot be cleared; the tracked list
     // still says which targets lose this dependent.
     std::vector<ReferenceTarget*> held;
@@ -129,10 +133,18 @@ bool ReferenceTarget::MaybeAutoDelete() {
     return true;
 }
 
+void ReferenceMaker::CloseOwnRollouts() {
+    if (m_rolloutsOpen)
+        GetCOREInterface()->GetRollouts().CloseFor(this);
+    m_rolloutsOpen = false;
+}
+
 void ReferenceTarget::DeleteMe() {
     if (m_deleting)
         return;
     m_deleting = true;
+    // The rollouts go first, while their procedures still find the object whole.
+    CloseOwnRollouts();
     NotifyDependents(FOREVER, PART_ALL, REFMSG_TARGET_DELETED, NOTIFY_ALL, FALSE);
     while (!m_dependents.empty()) {
         ReferenceMaker* maker = m_dependents.back();

@@ -195,9 +195,19 @@ public:
     /// Clears every reference slot that points at target (the target is going away).
     void DropReferencesTo(ReferenceTarget* target);
 
+    /// Marked by the host's rollout list while rollouts edit this object: their procedures refer
+    /// to it, so the host closes them before the object goes (deletion or destructor).
+    void SetRolloutsOpen(bool open) { m_rolloutsOpen = open; }
+    bool RolloutsOpen() const { return m_rolloutsOpen; }
+
+protected:
+    /// Closes the rollouts editing this object, if any (their procedures get WM_DESTROY).
+    void CloseOwnRollouts();
+
 private:
     friend class ReferenceTarget;
     std::vector<ReferenceTarget*> m_held; // one entry per reference held, for teardown
+    bool m_rolloutsOpen = false;
 };
 
 /// Something that can be referenced: it knows its dependents and notifies them.

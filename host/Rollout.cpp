@@ -172,6 +172,7 @@ void RolloutList::OpenFor(ClassDesc2& cd, ReferenceMaker* obj) {
             m_rollouts.push_back(
                 std::make_unique<Rollout>(m_nextSerial++, obj, block, map, title ? *title : MSTR(),
                                           FindDialogTemplate(module, map.dialogId), &m_problems));
+            obj->SetRolloutsOpen(true);
         }
     }
 }
@@ -188,6 +189,10 @@ void RolloutList::CloseFor(ReferenceMaker* obj) {
             ++it;
         }
     }
+    // `obj` is touched only when it had rollouts (it is alive then); callers may pass an object
+    // whose rollouts were closed when it was deleted.
+    if (!closing.empty())
+        obj->SetRolloutsOpen(false);
     while (!closing.empty())
         closing.pop_back();
 }
@@ -195,8 +200,11 @@ void RolloutList::CloseFor(ReferenceMaker* obj) {
 void RolloutList::CloseAll() {
     std::vector<std::unique_ptr<Rollout>> closing = std::move(m_rollouts);
     m_rollouts.clear();
-    while (!closing.empty())
+    while (!closing.empty()) {
+        // Owners outlive their rollouts: deleting an owner closes its rollouts first.
+        closing.back()->Owner()->SetRolloutsOpen(false);
         closing.pop_back();
+    }
 }
 
 Rollout* RolloutList::FindBySerial(int serial) const {

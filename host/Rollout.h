@@ -60,7 +60,8 @@ public:
     /// Opens the rollouts of every automatic-interface block of `obj` described by `cd`
     /// (templates and titles from the class's module), in the blocks' rollout order.
     void OpenFor(ClassDesc2& cd, ReferenceMaker* obj);
-    /// Closes every rollout of `obj` (last opened first).
+    /// Closes every rollout of `obj` (last opened first). The host calls it when `obj` is
+    /// deleted, so no rollout outlives the object it edits.
     void CloseFor(ReferenceMaker* obj);
     /// Closes every rollout (scene reset).
     void CloseAll();

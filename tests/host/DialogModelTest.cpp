@@ -451,17 +451,31 @@ TEST_F(DialogModelTest, ActionsForClosedRolloutsOrDeletedBlocksAreDropped) {
     EXPECT_FALSE(script.Click(panel, 20, &error));
     EXPECT_EQ(error, "no such open rollout");
 
-    // The object (and its block) deleted while its rollouts stay open: the map forgets the
-    // block and the controls stop binding.
+    // Deleting the edited object closes its rollouts first (the procedure sees the object whole)
+    // and drops what was posted for them.
     g_panelDesc.BeginEditParams(&Host(), obj, 0, nullptr);
     panel = script.FindRollout(_T("Panel"));
+    ProcLog last;
+    pb->GetMap(0)->SetUserDlgProc(new LoggingProc(last));
+    ASSERT_TRUE(script.Click(panel, 20));
     obj->DeleteThis();
     obj = nullptr;
-    EXPECT_EQ(Host().GetRollouts().Get(0)->Map()->GetParamBlock(), nullptr);
+    EXPECT_EQ(Host().GetRollouts().Count(), 0);
+    ASSERT_FALSE(last.entries.empty());
+    EXPECT_EQ(last.entries.back().msg, WM_DESTROY);
+    EXPECT_EQ(last.entries.back().active, 0); // the block was still there
+    EXPECT_EQ(Host().GetMessageLoop().DeliverPosted(), 1);
+}
+
+TEST_F(DialogModelTest, AMapWhoseBlockIsReplacedStopsBinding) {
+    // The object keeps its rollout but gets a new block: the old block's map forgets it.
+    obj->ReplaceReference(0, CreateParameterBlock2(&g_panelParams, obj));
+    IParamMap2* map = Host().GetRollouts().Get(0)->Map();
+    EXPECT_EQ(map->GetParamBlock(), nullptr);
     ASSERT_TRUE(script.Click(panel, 20));
     Deliver();
     EXPECT_TRUE(Read(20).checked);
-    Host().GetRollouts().CloseAll();
+    EXPECT_EQ(obj->pb->GetInt(kActive), 0);
 }
 
 TEST_F(DialogModelTest, CustomButtonImagesFollowEnabledAndCheckedStates) {

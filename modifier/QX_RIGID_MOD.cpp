@@ -47,6 +47,10 @@ QX_RIGID_MOD::QX_RIGID_MOD() {
 }
 
 QX_RIGID_MOD::~QX_RIGID_MOD() {
+    // Freed with its rollouts open (its node deleted by "Bake", then the undo record dropped):
+    // the procedures holding it close first.
+    if (m_rolloutProcedures > 0)
+        GetCOREInterface()->GetRollouts().CloseFor(this);
     // The core may outlive this modifier while a simulation call still holds it; from now on it
     // must not ask the modifier anything.
     m_core->api = nullptr;

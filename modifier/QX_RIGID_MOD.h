@@ -219,6 +219,8 @@ public:
     void EndEditParams(IObjParam* ip, ULONG flags, Animatable* next) override;
     /// Whether the modifier's rollouts are open (between BeginEditParams and EndEditParams).
     bool IsBeingEdited() const { return m_beingEdited; }
+    /// Rollout procedures holding this modifier: +1 when one is made, -1 when it goes.
+    void CountRolloutProcedure(int delta) { m_rolloutProcedures += delta; }
     int Display(TimeValue t, INode* inode, ViewExp* vpt, int flags, ModContext* mc) override;
     void GetWorldBoundBox(TimeValue t, INode* inode, ViewExp* vpt, Box3& box,
                           ModContext* mc) override;
@@ -316,6 +318,7 @@ private:
     Control* m_gizmo = nullptr;
     bool m_previousOverride = false;
     bool m_beingEdited = false;
+    int m_rolloutProcedures = 0;
     int m_captureState = -1; // "Capture" as last applied to the core: -1 none yet, 0 off, 1 on
     QX_RIGID_MOD_AdvancedSettings m_worldSettings;
     QX_RIGID_MOD_AdvancedSettings m_overrideSettings;

@@ -89,6 +89,14 @@ std::wstring QX_CaptureButtonText(bool pressed, size_t capturedFaces) {
     return L"Captured: " + std::to_wstring(capturedFaces) + L" faces";
 }
 
+QX_RIGID_MOD_DlgProc::QX_RIGID_MOD_DlgProc(QX_RIGID_MOD* mod) : m_mod(mod) {
+    m_mod->CountRolloutProcedure(+1);
+}
+
+QX_RIGID_MOD_DlgProc::~QX_RIGID_MOD_DlgProc() {
+    m_mod->CountRolloutProcedure(-1);
+}
+
 // --- "Properties" -------------------------------------------------------------------------------
 
 INT_PTR QX_RIGID_MOD_Params_DlgProc::DlgProc(TimeValue, IParamMap2*, HWND hWnd, UINT msg,

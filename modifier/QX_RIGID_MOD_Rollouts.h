@@ -51,10 +51,14 @@ void RefreshRigidButton(HWND window, int id);
 /// the captured mesh's face count and " faces".
 std::wstring QX_CaptureButtonText(bool pressed, size_t capturedFaces);
 
-/// Base of the five procedures: holds the modifier, which outlives the open rollouts.
+/// Base of the five procedures: holds the modifier and counts itself in it, so that a modifier
+/// freed while its rollouts are open closes them first (see ~QX_RIGID_MOD).
 class QX_RIGID_MOD_DlgProc : public ParamMap2UserDlgProc {
 public:
-    explicit QX_RIGID_MOD_DlgProc(QX_RIGID_MOD* mod) : m_mod(mod) {}
+    explicit QX_RIGID_MOD_DlgProc(QX_RIGID_MOD* mod);
+    ~QX_RIGID_MOD_DlgProc() override;
+    QX_RIGID_MOD_DlgProc(const QX_RIGID_MOD_DlgProc&) = delete;
+    QX_RIGID_MOD_DlgProc& operator=(const QX_RIGID_MOD_DlgProc&) = delete;
     void DeleteThis() override { delete this; }
 
 protected:

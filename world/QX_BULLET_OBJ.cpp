@@ -31,6 +31,9 @@ QX_BULLET_OBJ::QX_BULLET_OBJ() : core_(std::make_unique<QX_BT_World>()) {
 QX_BULLET_OBJ::~QX_BULLET_OBJ() {
     // The driver and the pick modes must not keep a pointer to a freed world.
     ForgetWorld(this);
+    // Freed with its rollouts open: the procedures holding it close first.
+    if (rolloutProcedures_ > 0)
+        GetCOREInterface()->GetRollouts().CloseFor(this);
     core_->api = nullptr;
 }
 

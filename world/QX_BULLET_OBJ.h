@@ -130,6 +130,8 @@ public:
     INode* FindNode();
     /// The main rollout's window as last seen by its dialog procedure (null: never opened).
     HWND mainRolloutWindow = nullptr;
+    /// Rollout procedures holding this world: +1 when one is made, -1 when it goes.
+    void CountRolloutProcedure(int delta) { rolloutProcedures_ += delta; }
 
 private:
     /// Pushes the world's advanced values into every simulated object's world copy.
@@ -140,6 +142,7 @@ private:
     Control* gizmo_ = nullptr;
     std::unique_ptr<QX_BT_World> core_;
     std::string loadMessage_;
+    int rolloutProcedures_ = 0;
     std::unique_ptr<MoveModBoxCMode> moveMode_;
     std::unique_ptr<RotateModBoxCMode> rotateMode_;
     std::unique_ptr<UScaleModBoxCMode> uscaleMode_;

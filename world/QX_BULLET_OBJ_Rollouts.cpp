@@ -53,6 +53,14 @@ const QX_List_Tools& ListTools(QX_Node_List which) {
     return which == QX_Node_List::Simulation ? kSimulationTools : kForceTools;
 }
 
+QX_BULLET_OBJ_DlgProc::QX_BULLET_OBJ_DlgProc(QX_BULLET_OBJ* world) : m_world(world) {
+    m_world->CountRolloutProcedure(+1);
+}
+
+QX_BULLET_OBJ_DlgProc::~QX_BULLET_OBJ_DlgProc() {
+    m_world->CountRolloutProcedure(-1);
+}
+
 // --- "World" ------------------------------------------------------------------------------------
 
 INT_PTR QX_BULLET_OBJ_World_DlgProc::DlgProc(TimeValue, IParamMap2*, HWND hWnd, UINT msg,
@@ -187,7 +195,7 @@ void QX_BULLET_OBJ::BeginEditParams(IObjParam* ip, ULONG flags, Animatable* prev
     attach(WorldMap::World, new QX_BULLET_OBJ_World_DlgProc(this));
     attach(WorldMap::SimulationObjects,
            new QX_BULLET_OBJ_List_DlgProc(this, QX_Node_List::Simulation));
-    attach(WorldMap::GlobalAdvanced, new QX_BULLET_OBJ_Advanced_DlgProc());
+    attach(WorldMap::GlobalAdvanced, new QX_BULLET_OBJ_Advanced_DlgProc(this));
     attach(WorldMap::SupportingObjects, new QX_BULLET_OBJ_List_DlgProc(this, QX_Node_List::Forces));
 }
 

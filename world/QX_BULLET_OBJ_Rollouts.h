@@ -53,42 +53,51 @@ struct QX_Mode_Button {
 /// "Relax".
 const std::vector<QX_Mode_Button>& ModeButtons();
 
-/// "World": stores its window in the world on every message, keeps the ground button's image,
-/// starts and stops the driver from the mode buttons and resets the results.
-class QX_BULLET_OBJ_World_DlgProc final : public ParamMap2UserDlgProc {
+/// Base of the world's procedures: holds the world and counts itself in it, so that a world freed
+/// while its rollouts are open closes them first (see ~QX_BULLET_OBJ).
+class QX_BULLET_OBJ_DlgProc : public ParamMap2UserDlgProc {
 public:
-    /// `world` must outlive the procedure (the rollout closes before the world goes).
-    explicit QX_BULLET_OBJ_World_DlgProc(QX_BULLET_OBJ* world) : m_world(world) {}
-    INT_PTR DlgProc(TimeValue t, IParamMap2* map, HWND hWnd, UINT msg, WPARAM wParam,
-                    LPARAM lParam) override;
+    explicit QX_BULLET_OBJ_DlgProc(QX_BULLET_OBJ* world);
+    ~QX_BULLET_OBJ_DlgProc() override;
+    QX_BULLET_OBJ_DlgProc(const QX_BULLET_OBJ_DlgProc&) = delete;
+    QX_BULLET_OBJ_DlgProc& operator=(const QX_BULLET_OBJ_DlgProc&) = delete;
     void DeleteThis() override { delete this; }
 
-private:
-    void OnModeButton(HWND hWnd, const QX_Mode_Button& button, UINT code);
+protected:
     QX_BULLET_OBJ* m_world;
 };
 
-/// "Simulation Objects" and "Supporting Objects": the list box and its five tool buttons.
-class QX_BULLET_OBJ_List_DlgProc final : public ParamMap2UserDlgProc {
+/// "World": stores its window in the world on every message, keeps the ground button's image,
+/// starts and stops the driver from the mode buttons and resets the results.
+class QX_BULLET_OBJ_World_DlgProc final : public QX_BULLET_OBJ_DlgProc {
 public:
-    QX_BULLET_OBJ_List_DlgProc(QX_BULLET_OBJ* world, QX_Node_List which)
-        : m_world(world), m_which(which) {}
+    using QX_BULLET_OBJ_DlgProc::QX_BULLET_OBJ_DlgProc;
     INT_PTR DlgProc(TimeValue t, IParamMap2* map, HWND hWnd, UINT msg, WPARAM wParam,
                     LPARAM lParam) override;
-    void DeleteThis() override { delete this; }
+
+private:
+    void OnModeButton(HWND hWnd, const QX_Mode_Button& button, UINT code);
+};
+
+/// "Simulation Objects" and "Supporting Objects": the list box and its five tool buttons.
+class QX_BULLET_OBJ_List_DlgProc final : public QX_BULLET_OBJ_DlgProc {
+public:
+    QX_BULLET_OBJ_List_DlgProc(QX_BULLET_OBJ* world, QX_Node_List which)
+        : QX_BULLET_OBJ_DlgProc(world), m_which(which) {}
+    INT_PTR DlgProc(TimeValue t, IParamMap2* map, HWND hWnd, UINT msg, WPARAM wParam,
+                    LPARAM lParam) override;
 
 private:
     void OnCommand(HWND hWnd, int id, UINT code);
-    QX_BULLET_OBJ* m_world;
     QX_Node_List m_which;
 };
 
 /// "Global Advanced": the image of "Bad Mesh :".
-class QX_BULLET_OBJ_Advanced_DlgProc final : public ParamMap2UserDlgProc {
+class QX_BULLET_OBJ_Advanced_DlgProc final : public QX_BULLET_OBJ_DlgProc {
 public:
+    using QX_BULLET_OBJ_DlgProc::QX_BULLET_OBJ_DlgProc;
     INT_PTR DlgProc(TimeValue t, IParamMap2* map, HWND hWnd, UINT msg, WPARAM wParam,
                     LPARAM lParam) override;
-    void DeleteThis() override { delete this; }
 };
 
 /// The tool buttons of a list rollout: "Pick", "All", "Invert", "Add..", "Remove" (in the order of

@@ -242,5 +242,30 @@ TEST_F(SimulatedModifierTest, BakeWithDeleteRemovesTheSourceInOneUndoRecord) {
     EXPECT_TRUE(Host().IsInScene(node));
 }
 
+TEST_F(SimulatedModifierTest, AModifierFreedWithItsRolloutsOpenClosesThemFirst) {
+    SimulateBox(2);
+    Click(kAnimation, C::ExplodeDel);
+    Click(kAnimation, C::Bake);
+    ASSERT_FALSE(Host().IsInScene(node));
+    ASSERT_NE(script.FindRollout(kAnimation), nullptr); // still open on the deleted node's modifier
+    theHold.Clear(); // the deleted node, and its modifier with it, are freed now
+    EXPECT_EQ(script.FindRollout(kAnimation), nullptr);
+    EXPECT_EQ(script.FindRollout(kProperties), nullptr);
+    editedMod = nullptr;
+}
+
+TEST_F(ModifierRolloutsTest, AWorldFreedWithItsRolloutsOpenClosesThemFirst) {
+    QX_BULLET_OBJ* world = MakeWorld();
+    EditWorld(world);
+    ASSERT_NE(script.FindRollout(_T("World")), nullptr);
+    theHold.Begin();
+    Host().DeleteNode(worldNode);
+    theHold.Accept(_T("Delete"));
+    theHold.Clear();
+    EXPECT_EQ(script.FindRollout(_T("World")), nullptr);
+    EXPECT_EQ(script.FindRollout(_T("Simulation Objects")), nullptr);
+    editedWorld = nullptr;
+}
+
 } // namespace
 } // namespace QX_Rollout_Test

@@ -16,21 +16,6 @@ namespace Quarix::App {
 
 namespace {
 
-/// The modifiers of a node's stack, top first, through nested derived objects; and its base
-/// object.
-std::vector<Modifier*> StackOf(INode& node, Object*& base) {
-    std::vector<Modifier*> mods;
-    Object* obj = node.GetObjectRef();
-    while (obj && obj->SuperClassID() == GEN_DERIVOB_CLASS_ID) {
-        auto* derived = static_cast<IDerivedObject*>(obj);
-        for (int i = 0; i < derived->NumModifiers(); ++i)
-            mods.push_back(derived->GetModifier(i));
-        obj = derived->GetObjRef();
-    }
-    base = obj;
-    return mods;
-}
-
 std::string ClassName(Animatable* anim) {
     MSTR name;
     anim->GetClassName(name, false);
@@ -85,6 +70,19 @@ void Mix(std::uint64_t& hash, const void* data, size_t bytes) {
 }
 
 } // namespace
+
+std::vector<Modifier*> StackOf(INode& node, Object*& base) {
+    std::vector<Modifier*> mods;
+    Object* obj = node.GetObjectRef();
+    while (obj && obj->SuperClassID() == GEN_DERIVOB_CLASS_ID) {
+        auto* derived = static_cast<IDerivedObject*>(obj);
+        for (int i = 0; i < derived->NumModifiers(); ++i)
+            mods.push_back(derived->GetModifier(i));
+        obj = derived->GetObjRef();
+    }
+    base = obj;
+    return mods;
+}
 
 std::string PluginFolder() {
     if (const char* env = std::getenv("QUARIX_PLUGINS"); env && *env)

@@ -11,6 +11,8 @@
 class Interface;
 class INode;
 class IQXBodyPlayback;
+class Modifier;
+class Object;
 
 namespace Quarix::App {
 
@@ -31,6 +33,10 @@ void LoadSceneAny(Interface& ip, const std::string& path);
 
 /// The first node whose object is of the class with internal name `className`, or null.
 INode* FindNodeOfClass(Interface& ip, const char* className);
+
+/// The modifiers of a node's stack, top first, through nested derived objects; `base` gets
+/// the object under them (null when the node has none).
+std::vector<Modifier*> StackOf(INode& node, Object*& base);
 
 /// The body playback of the topmost modifier of a node's stack that offers one, or null.
 IQXBodyPlayback* FindBodyPlayback(INode& node);

@@ -87,10 +87,14 @@ scene.background = new THREE.Color(0x2b3036);
 const camera = new THREE.PerspectiveCamera(40, 1, 1, 100000);
 camera.position.set(1500, -2000, 1000);
 const controls = new OrbitControls(camera, canvas);
+// Software GL in a headless browser is slow: the scene is drawn only when something changed.
+let dirty = true;
+const redraw = () => { dirty = true; };
+controls.addEventListener('change', redraw);
 scene.add(new THREE.HemisphereLight(0xffffff, 0x445566, 1.6));
 const sun = new THREE.DirectionalLight(0xffffff, 2.0);
 sun.castShadow = true;
-sun.shadow.mapSize.set(2048, 2048);
+sun.shadow.mapSize.set(1024, 1024);
 scene.add(sun, sun.target);
 const ground = new THREE.Mesh(new THREE.PlaneGeometry(1, 1), new THREE.ShadowMaterial({ opacity: 0.35 }));
 ground.receiveShadow = true;
@@ -105,6 +109,7 @@ function resize() {
     renderer.setSize(w, h, false);
     camera.aspect = w / Math.max(1, h);
     camera.updateProjectionMatrix();
+    redraw();
   }
 }
 
@@ -114,7 +119,7 @@ function frameBox(box) {
   const size = box.getSize(new THREE.Vector3()), centre = box.getCenter(new THREE.Vector3());
   const radius = Math.max(size.length() / 2, 10);
   controls.target.copy(centre);
-  camera.position.copy(centre).add(new THREE.Vector3(0.9, -1.6, 0.8).multiplyScalar(radius * 1.6));
+  camera.position.copy(centre).add(new THREE.Vector3(0.9, -1.6, 0.7).multiplyScalar(radius * 1.2));
   camera.near = radius / 100;
   camera.far = radius * 100;
   camera.updateProjectionMatrix();
@@ -135,6 +140,7 @@ function frameBox(box) {
   grid.rotation.x = Math.PI / 2;
   grid.position.set(centre.x, centre.y, 0);
   scene.add(grid);
+  redraw();
 }
 
 // --- pieces: one instanced mesh per distinct geometry and colour -------------------------------
@@ -208,7 +214,13 @@ function applyValues(values) {
     tmp.m.compose(tmp.p, tmp.q, alive ? tmp.one : tmp.zero);
     state.groups[piece.group].mesh.setMatrixAt(piece.slot, tmp.m);
   });
-  for (const g of state.groups) g.mesh.instanceMatrix.needsUpdate = true;
+  for (const g of state.groups) {
+    g.mesh.instanceMatrix.needsUpdate = true;
+    // Bounds follow the instances (picking tests them first).
+    g.mesh.boundingSphere = null;
+    g.mesh.boundingBox = null;
+  }
+  redraw();
 }
 
 // --- frames: fetched in chunks, cached until the layout changes ---------------------------------
@@ -313,6 +325,7 @@ function select(id) {
     const chosen = g.members.some((i) => state.pieces[i].node === id);
     g.mesh.material.emissive.setHex(chosen ? 0x333333 : 0x000000);
   }
+  redraw();
   loadRollouts();
 }
 
@@ -464,6 +477,7 @@ async function updateProgress() {
   $('alive').textContent = p.bodiesAlive;
   $('ms').textContent = p.msPerFrame.toFixed(1);
   drawChart(p.history);
+  if (wasRunning && !p.running) state.frame = Math.max(range()[0], Math.min(range()[1], p.frame - 1));
   if (p.piecesVersion !== state.version) {
     await refreshScene();
   } else if (p.running) {
@@ -517,8 +531,11 @@ function tick(now) {
     }
   }
   controls.update();
-  renderer.render(scene, camera);
-  ++fps.frames;
+  if (dirty) {
+    dirty = false;
+    renderer.render(scene, camera);
+    ++fps.frames;
+  }
   if (now - fps.since > 1000) {
     fps.value = (fps.frames * 1000) / (now - fps.since);
     fps.frames = 0;
@@ -537,6 +554,8 @@ window.studio = {
   get tree() { return state.tree; },
   /** Handles of the nodes drawn (at least one live piece). */
   nodesShown() { return [...new Set(state.pieces.map((p) => p.node))]; },
+  /** The node handle of piece i. */
+  pieceNode(i) { return state.pieces[i].node; },
   /** World position of piece i as currently drawn. */
   piecePosition(i) {
     const p = state.pieces[i];
@@ -544,7 +563,17 @@ window.studio = {
     state.groups[p.group].mesh.getMatrixAt(p.slot, m);
     return new THREE.Vector3().setFromMatrixPosition(m).toArray();
   },
+  /** Where piece i's centre is drawn, in CSS pixels of the viewport. */
+  screenPosition(i) {
+    const v = new THREE.Vector3(...this.piecePosition(i)).project(camera);
+    return [(v.x + 1) / 2 * canvas.clientWidth, (1 - v.y) / 2 * canvas.clientHeight];
+  },
   showFrame, setPlaying, select,
+  /** Resolves after the next drawn frame. */
+  drawn() {
+    redraw();
+    return new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve)));
+  },
 };
 
 async function start() {

@@ -132,6 +132,14 @@ int CommandRender(const RenderOptions& options) {
         std::cerr << "quarix render: " << e.what() << "\n";
         return 1;
     }
+    const nlohmann::json& tree = engine.Published()->tree;
+    for (int f : options.frames) {
+        if (f < tree["start"].get<int>() || f > tree["end"].get<int>()) {
+            std::cerr << "quarix render: frame " << f << " is outside the scene's range "
+                      << tree["start"] << ".." << tree["end"] << "\n";
+            return 1;
+        }
+    }
     if (!engine.SimulateIfEmpty())
         std::cerr << "quarix render: nothing to simulate; rendering the scene as it is\n";
     sigset_t signals;

@@ -11,9 +11,12 @@ if (!url || !frameList || !out) {
 const [width, height] = size.split('x').map(Number);
 const frames = frameList.split(',').map(Number);
 
+const pageUrl = new URL(url);
+pageUrl.searchParams.set('view', 'only');
+
 const browser = await launch();
 try {
-  const page = await openStudio(browser, url, { width, height });
+  const page = await openStudio(browser, pageUrl.href, { width, height });
   const shots = [];
   for (const frame of frames) {
     await page.evaluate((f) => window.studio.showFrame(f), frame);

@@ -241,10 +241,38 @@ test('an address other than 127.0.0.1 needs the printed token', async () => {
     assert.equal((await request(other.url, 'GET', '/api/scene')).status, 403);
     assert.equal((await request(other.url, 'GET', '/?token=' + '0'.repeat(32))).status, 403);
     assert.equal((await request(other.url, 'GET', '/api/scene?token=' + token)).status, 200);
-    const tokenPage = await openStudio(browser, other.url);
-    assert.equal(await tokenPage.evaluate(() => window.studio.pieces), 2);
-    await tokenPage.close();
+    // The page gets a cookie with the token, so its scripts and API calls need not carry it.
+    const pageRes = await new Promise((resolve) => http.get(other.url, resolve));
+    pageRes.resume();
+    assert.equal(pageRes.statusCode, 200);
+    const cookie = pageRes.headers['set-cookie'][0].split(';')[0];
+    assert.equal(cookie, `quarix_token=${token}`);
+    const { hostname, port } = url;
+    const withCookie = await new Promise((resolve) =>
+      http.get({ hostname, port, path: '/studio.js', headers: { Cookie: `a=b; ${cookie}` } }, resolve));
+    withCookie.resume();
+    assert.equal(withCookie.statusCode, 200);
   } finally {
     await stopStudio(other);
   }
+});
+
+test('quarix render writes a contact sheet and refuses frames outside the scene', async () => {
+  const run = (args) => new Promise((resolve) => {
+    const child = spawn(exe, ['render', scenePath, ...args], { stdio: ['ignore', 'pipe', 'pipe'] });
+    let err = '';
+    child.stderr.on('data', (d) => { err += d; });
+    child.on('exit', (code) => resolve({ code, err }));
+  });
+  const out = join(artefacts, 'studio-sheet.png');
+  const good = await run(['--frames', `0,${END}`, '--out', out]);
+  assert.equal(good.code, 0, good.err);
+  const png = readFileSync(out);
+  assert.equal(png.subarray(1, 4).toString(), 'PNG');
+  // Two shots side by side at the default 640 x 400.
+  assert.equal(png.readUInt32BE(16), 1280);
+  assert.ok(png.readUInt32BE(20) >= 400);
+  const bad = await run(['--frames', `0,${END + 50}`, '--out', join(work, 'bad.png')]);
+  assert.notEqual(bad.code, 0);
+  assert.match(bad.err, /outside/);
 });

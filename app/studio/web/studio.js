@@ -9,6 +9,7 @@ THREE.Object3D.DEFAULT_UP.set(0, 0, 1);
 const $ = (id) => document.getElementById(id);
 const params = new URLSearchParams(location.search);
 const token = params.get('token') || '';
+if (params.get('view') === 'only') document.body.classList.add('view-only');
 // Frames fetched per request while playing.
 const CHUNK = 30;
 
@@ -95,6 +96,8 @@ scene.add(new THREE.HemisphereLight(0xffffff, 0x445566, 1.6));
 const sun = new THREE.DirectionalLight(0xffffff, 2.0);
 sun.castShadow = true;
 sun.shadow.mapSize.set(1024, 1024);
+sun.shadow.bias = -0.0005;
+sun.shadow.normalBias = 0.5;
 scene.add(sun, sun.target);
 const ground = new THREE.Mesh(new THREE.PlaneGeometry(1, 1), new THREE.ShadowMaterial({ opacity: 0.35 }));
 ground.receiveShadow = true;

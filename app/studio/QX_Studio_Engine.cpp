@@ -31,7 +31,7 @@ IParamBlock2* ParamsOf(INode* world) {
 
 } // namespace
 
-Engine::Engine(Interface& ip) : m_ip(ip) {}
+Engine::Engine(Interface& ip) : m_ip(ip), m_desk(std::make_unique<RolloutDesk>(ip)) {}
 
 Engine::~Engine() {
     // Jobs never run are answered, so no HTTP thread waits for ever.
@@ -41,8 +41,11 @@ Engine::~Engine() {
 }
 
 void Engine::Load(const std::string& path) {
+    // The rollouts belong to the old scene's objects.
+    m_desk->CloseAll();
     App::LoadSceneAny(m_ip, path);
     m_world = App::FindNodeOfClass(m_ip, kWorldClass);
+    m_desk->Start(m_world);
     m_control = m_world ? GetWorldControlInterface(m_world->GetObjectRef()) : nullptr;
     m_running = false;
     m_mode.clear();
@@ -80,7 +83,8 @@ json Engine::ProgressJson() const {
             {"msPerFrame", m_msPerFrame},
             {"piecesVersion", m_version},
             {"history", m_history},
-            {"canSimulate", m_control != nullptr}};
+            {"canSimulate", m_control != nullptr},
+            {"picking", m_ip.GetCurPickMode() != nullptr}};
 }
 
 void Engine::Publish() {
@@ -214,7 +218,12 @@ json Engine::PressMode(int request) {
     if (!m_control)
         throw StudioError(409, "the scene has no world object to simulate");
     if (request < 0) {
-        m_control->StopSimulation();
+        // The checked mode button, pressed again, stops its mode; the driver directly otherwise.
+        for (int r = 0; r < 5; ++r)
+            if (m_running && m_desk->WorldButtonChecked(r))
+                m_desk->PressWorldButton(r);
+        if (m_control->IsRunning())
+            m_control->StopSimulation();
         m_running = false;
         m_mode.clear();
         Refresh();
@@ -222,7 +231,8 @@ json Engine::PressMode(int request) {
     }
     if (m_running)
         throw StudioError(409, "\"" + m_mode + "\" is running; stop it first");
-    if (!m_control->StartSimulation(request))
+    // The same click the world's rollout receives; without rollouts, the driver's request.
+    if (!m_desk->PressWorldButton(request) && !m_control->StartSimulation(request))
         throw StudioError(400, "the world refused the start request");
     m_running = m_control->IsRunning();
     m_mode = m_running ? kModeNames[request] : "";
@@ -230,6 +240,51 @@ json Engine::PressMode(int request) {
     m_history = json::array();
     Publish();
     return {{"running", m_running}, {"mode", m_mode}};
+}
+
+void Engine::FollowRollouts() {
+    const bool wasRunning = m_running;
+    m_running = m_control && m_control->IsRunning();
+    m_mode.clear();
+    for (int r = 0; m_running && r < 5; ++r)
+        if (m_desk->WorldButtonChecked(r))
+            m_mode = kModeNames[r];
+    if (m_running && !wasRunning) {
+        m_runFrame = m_control->CurrentFrame();
+        m_history = json::array();
+    }
+    Refresh();
+}
+
+json Engine::Rollouts(std::uint32_t handle) {
+    return m_desk->Open(NodeOf(handle));
+}
+
+json Engine::RolloutAction(const json& action) {
+    m_desk->Act(action);
+    FollowRollouts();
+    return m_desk->Current();
+}
+
+json Engine::Pick(long long handle) {
+    if (!m_ip.GetCurPickMode())
+        throw StudioError(409, "no pick mode runs; press a rollout's \"Pick\" first");
+    if (handle < 0) {
+        m_ip.RightClickPick();
+    } else if (!m_ip.PickAt(&NodeOf(std::uint32_t(handle)))) {
+        throw StudioError(422, "the pick mode does not take node " + std::to_string(handle));
+    }
+    m_ip.GetMessageLoop().DeliverPosted();
+    FollowRollouts();
+    return m_desk->Current();
+}
+
+json Engine::Bake(std::uint32_t handle) {
+    if (m_running)
+        throw StudioError(409, "\"" + m_mode + "\" is running; stop it first");
+    m_desk->Bake(NodeOf(handle));
+    FollowRollouts();
+    return m_tree;
 }
 
 json Engine::AddToList(const std::string& list, std::uint32_t handle) {
@@ -247,9 +302,8 @@ json Engine::AddToList(const std::string& list, std::uint32_t handle) {
     for (int i = 0; i < params->Count(id); ++i)
         if (params->GetINode(id, 0, i) == &node)
             throw StudioError(409, "\"" + ToUtf8(node.GetName()) + "\" is in " + list + " already");
-    INode* entry = &node;
-    params->Append(id, 1, &entry);
-    Refresh();
+    m_desk->PickIntoList(list, node);
+    FollowRollouts();
     return {{"list", list}, {"count", params->Count(id)}};
 }
 

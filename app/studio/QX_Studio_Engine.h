@@ -15,6 +15,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/studio/QX_Studio_Rollouts.h"
 #include "app/studio/QX_Studio_Scene.h"
 
 class Interface;
@@ -73,6 +74,16 @@ public:
     nlohmann::json PressMode(int request);
     /// Appends the node `handle` to the world's list "NodesList" or "ForcesList".
     nlohmann::json AddToList(const std::string& list, std::uint32_t handle);
+    /// Opens the rollouts of node `handle` and returns them (RolloutDesk::Open).
+    nlohmann::json Rollouts(std::uint32_t handle);
+    /// Performs a rollout action (RolloutDesk::Act), lets the scene follow, and returns the
+    /// open rollouts.
+    nlohmann::json RolloutAction(const nlohmann::json& action);
+    /// While a rollout's pick mode runs: offers node `handle` to it, or ends it (right click)
+    /// when `handle` is negative. StudioError 409 when no pick mode runs, 422 when refused.
+    nlohmann::json Pick(long long handle);
+    /// Presses "Bake" of node `handle`'s rigid modifier; returns the new node tree.
+    nlohmann::json Bake(std::uint32_t handle);
     /// The evaluated mesh of node `handle` at `frame`, encoded (EncodeMesh).
     std::string NodeMesh(std::uint32_t handle, int frame);
     /// The node of a handle. Throws StudioError 404 for an unknown node.
@@ -89,6 +100,8 @@ private:
     void ResampleAll();
     void ResampleRange(int from, int to);
     nlohmann::json ProgressJson() const;
+    /// After an action through the rollouts: which mode runs now, and the scene again.
+    void FollowRollouts();
 
     Interface& m_ip;
     IQXWorldControl* m_control = nullptr;
@@ -108,6 +121,7 @@ private:
     double m_msPerFrame = 0.0;
     int m_alive = 0;
     nlohmann::json m_history = nlohmann::json::array();
+    std::unique_ptr<RolloutDesk> m_desk;
 
     // shared with the HTTP threads
     mutable std::mutex m_mutex;

@@ -163,29 +163,26 @@ void Server::Routes() {
                   const auto node = std::uint32_t(RequireInt(body, "node", 0, kMaxHandle));
                   SendJson(res, engine.Call([=](Engine& e) { return e.AddToList(list, node); }));
               }));
-    http.Post("/api/bake", Guard([&engine](const httplib::Request& req, httplib::Response&) {
+    http.Post("/api/bake", Guard([&engine](const httplib::Request& req, httplib::Response& res) {
                   const auto node =
                       std::uint32_t(RequireInt(ParseJsonObject(req.body), "node", 0, kMaxHandle));
-                  engine.Call([=](Engine& e) {
-                      e.NodeOf(node);
-                      return json();
-                  });
-                  throw StudioError(
-                      503, "Bake is pressed in the modifier's rollout, and this host offers "
-                           "no rollouts yet");
+                  SendJson(res, engine.Call([=](Engine& e) { return e.Bake(node); }));
               }));
-    http.Get("/api/rollouts", Guard([&engine](const httplib::Request& req, httplib::Response&) {
+    http.Post("/api/pick", Guard([&engine](const httplib::Request& req, httplib::Response& res) {
+                  const json body = ParseJsonObject(req.body);
+                  const long long node =
+                      body.contains("node") ? RequireInt(body, "node", 0, kMaxHandle) : -1;
+                  SendJson(res, engine.Call([=](Engine& e) { return e.Pick(node); }));
+              }));
+    http.Get("/api/rollouts", Guard([&engine](const httplib::Request& req, httplib::Response& res) {
                  const auto node =
                      std::uint32_t(ParseIntParam(Param(req, "node"), "node", 0, kMaxHandle));
-                 engine.Call([=](Engine& e) {
-                     e.NodeOf(node);
-                     return json();
-                 });
-                 throw StudioError(503, "this host offers no rollouts yet");
+                 SendJson(res, engine.Call([=](Engine& e) { return e.Rollouts(node); }));
              }));
-    http.Post("/api/rollouts/action", Guard([](const httplib::Request& req, httplib::Response&) {
-                  ParseJsonObject(req.body);
-                  throw StudioError(503, "this host offers no rollouts yet");
+    http.Post("/api/rollouts/action",
+              Guard([&engine](const httplib::Request& req, httplib::Response& res) {
+                  const json action = ParseJsonObject(req.body);
+                  SendJson(res, engine.Call([=](Engine& e) { return e.RolloutAction(action); }));
               }));
 
     // --- the page ---------------------------------------------------------------------------

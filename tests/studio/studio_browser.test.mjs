@@ -24,6 +24,9 @@ const work = mkdtempSync(join(tmpdir(), 'qx-studio-'));
 const scenePath = join(work, 'demo-short.json');
 const demo = JSON.parse(readFileSync(join(source, 'scenes/demo.json'), 'utf8'));
 demo.nodes.find((n) => n.name === 'World').object.params.EndFrame = END;
+// A crate beside the wall, not simulated: picked into the simulation list by a test.
+demo.nodes.splice(2, 0, { name: 'Crate', mesh: { primitive: 'box', size: [60, 60, 60] },
+  position: [500, 400, 30], wireColor: [90, 160, 90] });
 writeFileSync(scenePath, JSON.stringify(demo));
 mkdirSync(artefacts, { recursive: true });
 
@@ -86,12 +89,12 @@ after(async () => {
 });
 
 test('the page loads the demo and shows one mesh per node', async () => {
-  assert.deepEqual(tree.nodes.map((n) => n.name), ['Wall', 'Ball', 'World']);
-  assert.equal(await page.locator('#tree li').count(), 3);
+  assert.deepEqual(tree.nodes.map((n) => n.name), ['Wall', 'Ball', 'Crate', 'World']);
+  assert.equal(await page.locator('#tree li').count(), 4);
   // Not simulated yet: each node is one piece; the world is a helper and not drawn.
-  assert.equal(await page.evaluate(() => window.studio.pieces), 2);
+  assert.equal(await page.evaluate(() => window.studio.pieces), 3);
   const shown = await page.evaluate(() => window.studio.nodesShown());
-  assert.deepEqual(shown.sort(), [handleOf('Wall'), handleOf('Ball')].sort());
+  assert.deepEqual(shown.sort(), [handleOf('Wall'), handleOf('Ball'), handleOf('Crate')].sort());
   assert.equal(await page.textContent('#frame-readout'), `0 / ${END}`);
   assert.deepEqual(page.studioErrors, []);
 });
@@ -102,8 +105,23 @@ test('bad requests get a 4xx with a message and change nothing', async () => {
     const { time, running, frame, piecesVersion } = (await request(studio.url, 'GET', '/api/progress')).json;
     return { scene, time, running, frame, piecesVersion };
   };
+  // The world's rollouts: a serial, a spinner and a list box to aim at.
+  const { rollouts } = (await request(studio.url, 'GET', `/api/rollouts?node=${handleOf('World')}`)).json;
+  const world = rollouts.find((r) => r.title === 'World');
+  const spinner = world.controls.find((c) => c.kind === 'spinner' && c.enabled);
+  const objects = rollouts.find((r) => r.title === 'Simulation Objects');
+  const listBox = objects.controls.find((c) => c.kind === 'list');
+  const action = (body) => JSON.stringify({ rollout: world.serial, ...body });
   const before = await state();
   const cases = [
+    ['POST', '/api/rollouts/action', action({ control: 9999, action: 'click' }), 404],
+    ['POST', '/api/rollouts/action', JSON.stringify({ rollout: 99999, control: spinner.id, action: 'click' }), 404],
+    ['POST', '/api/rollouts/action', action({ control: spinner.id, action: 'spinner', value: spinner.max + 1 }), 422],
+    ['POST', '/api/rollouts/action', action({ control: spinner.id, action: 'spinner', value: 'high' }), 400],
+    ['POST', '/api/rollouts/action', action({ control: spinner.id, action: 'wiggle' }), 400],
+    ['POST', '/api/rollouts/action', JSON.stringify({ rollout: objects.serial, control: listBox.id, action: 'select', index: listBox.items.length }), 422],
+    ['POST', '/api/rollouts/action', '{"rollout": 1, "control": ', 400],
+    ['POST', '/api/pick', JSON.stringify({ node: handleOf('Crate') }), 409],
     ['GET', '/api/mesh?node=9999&frame=0', undefined, 404],
     ['GET', '/api/mesh?node=abc&frame=0', undefined, 400],
     ['GET', `/api/mesh?node=${handleOf('Wall')}&frame=5000`, undefined, 422],
@@ -114,6 +132,7 @@ test('bad requests get a 4xx with a message and change nothing', async () => {
     ['POST', '/api/list', JSON.stringify({ list: 'Nodes', node: handleOf('Wall') }), 400],
     ['POST', '/api/list', JSON.stringify({ list: 'NodesList', node: handleOf('Wall') }), 409],
     ['POST', '/api/list', JSON.stringify({ list: 'NodesList', node: handleOf('World') }), 422],
+    ['POST', '/api/bake', JSON.stringify({ node: handleOf('Crate') }), 422],
     ['POST', '/api/time', JSON.stringify({ frame: END + 1 }), 422],
     ['POST', '/api/time', JSON.stringify({ frame: 2.5 }), 400],
     ['POST', '/api/time', '{"frame": ', 400],
@@ -134,10 +153,19 @@ test('bad requests get a 4xx with a message and change nothing', async () => {
     assert.ok(res.json && typeof res.json.error === 'string' && res.json.error.length > 5, `${path}: message`);
   }
   assert.deepEqual(await state(), before);
+  // The rollouts too: the spinner kept its value.
+  const after = (await request(studio.url, 'GET', `/api/rollouts?node=${handleOf('World')}`)).json;
+  const again = after.rollouts.find((r) => r.title === 'World').controls.find((c) => c.id === spinner.id);
+  assert.equal(again.value, spinner.value);
 });
 
 test('pressing Range runs the simulation, the readout advances and the button unchecks at the end', async () => {
-  await page.click(modeButton('range'));
+  // The world's rollouts in the panel: its "Range" is the button the page's mode button clicks.
+  await page.click('#tree li[data-node="' + handleOf('World') + '"]');
+  const rolloutRange = '#rollouts .rollout[data-title="World"] button[data-control="1005"]';
+  await page.waitForSelector(rolloutRange);
+  assert.equal(await page.getAttribute(rolloutRange, 'aria-pressed'), 'false');
+  await page.click(rolloutRange);
   await page.waitForFunction((sel) => document.querySelector(sel).getAttribute('aria-pressed') === 'true',
     modeButton('range'), { timeout: 10000 });
   // A second start while running is refused.
@@ -152,8 +180,10 @@ test('pressing Range runs the simulation, the readout advances and the button un
   assert.ok(distinct.length >= 3, `the readout advanced: ${readouts}`);
   assert.deepEqual(distinct, [...distinct].sort((a, b) => a - b), 'the readout never goes back');
   await page.waitForFunction((end) => document.querySelector('#run-frame').textContent === String(end), END);
+  // The rollout's button unchecked itself too.
+  await page.waitForFunction((sel) => document.querySelector(sel).getAttribute('aria-pressed') === 'false', rolloutRange);
   // Now bodies: 195 bricks and the ball.
-  await page.waitForFunction(() => window.studio.pieces === 196);
+  await page.waitForFunction(() => window.studio.pieces === 197); // and the crate
   const progress = (await request(studio.url, 'GET', '/api/progress')).json;
   assert.equal(progress.running, false);
   assert.equal(progress.bodiesAlive, 196);
@@ -222,15 +252,34 @@ test('clicking a brick selects the wall, the tree selects a node; a refused list
   await page.mouse.click(box.x + brick[0], box.y + brick[1]);
   await page.waitForSelector('#tree li.selected');
   assert.equal(await page.getAttribute('#tree li.selected', 'data-node'), String(handleOf('Wall')));
-  await page.click('#tree li[data-node="' + handleOf('Ball') + '"]');
-  assert.equal(await page.getAttribute('#tree li.selected', 'data-node'), String(handleOf('Ball')));
+  // Its modifier's rollouts replace the world's.
+  await page.waitForSelector('#rollouts .rollout[data-title="Animation"]');
   await page.click('#add-sim');
   await page.waitForFunction(() => document.getElementById('status').textContent.startsWith('409'));
   const listed = (await request(studio.url, 'GET', '/api/scene')).json.lists.NodesList;
   assert.deepEqual(listed, [handleOf('Wall'), handleOf('Ball')]);
 });
 
-test('Bake creates nodes the tree shows', { skip: 'needs the rollouts of the dialog model (Bake button)' }, () => {});
+test('picking a node into the simulation list adds the modifier', async () => {
+  await page.click('#tree li[data-node="' + handleOf('Crate') + '"]');
+  await page.click('#add-sim');
+  await page.waitForFunction((crate) => window.studio.tree.lists.NodesList.includes(crate), handleOf('Crate'));
+  const crate = (await page.evaluate(() => window.studio.tree)).nodes.find((n) => n.name === 'Crate');
+  assert.deepEqual(crate.modifiers, ['Quarix Rigid']);
+  assert.match(await page.textContent(`#tree li[data-node="${crate.id}"] .cls`), /Quarix Rigid/);
+});
+
+test('Bake creates nodes the tree shows', async () => {
+  const before = (await page.evaluate(() => window.studio.tree)).nodes.length;
+  await page.click('#tree li[data-node="' + handleOf('Wall') + '"]');
+  await page.click('#bake');
+  await page.waitForFunction((n) => window.studio.tree.nodes.length > n, before);
+  const names = await page.locator('#tree li .name').allTextContents();
+  // One node per brick, named after the wall.
+  assert.equal(names.filter((n) => n.startsWith('Wall_')).length, 195);
+  assert.equal(await page.locator('#tree li').count(), before + 195);
+  assert.equal(await page.textContent('#status'), '');
+});
 
 test('an address other than 127.0.0.1 needs the printed token', async () => {
   const other = await startStudio(['--host', '127.0.0.2']);

@@ -15,7 +15,7 @@ const CHUNK = 30;
 
 // --- server ------------------------------------------------------------------------------------
 
-const stats = { bytes: 0, frameBytes: 0, frameRequests: 0 };
+const stats = { bytes: 0, frameBytes: 0, frameRequests: 0, framesFetched: 0 };
 
 async function api(path, body) {
   const init = { headers: token ? { 'X-Quarix-Token': token } : {} };
@@ -244,6 +244,7 @@ async function fetchFrames(from, count) {
     stats.frameBytes += buffer.byteLength;
     stats.frameRequests += 1;
     const block = decodeFrames(buffer);
+    stats.framesFetched += block.count;
     if (version !== state.version || block.pieces !== state.pieces.length) return;
     for (let k = 0; k < block.count; ++k) {
       state.frames.set(block.from + k,
@@ -311,7 +312,7 @@ function renderTree() {
     cls.className = 'cls';
     cls.textContent = [node.class, ...node.modifiers].filter(Boolean).join(' + ');
     li.append(swatch, name, cls);
-    li.addEventListener('click', () => select(node.id));
+    li.addEventListener('click', () => (state.progress && state.progress.picking ? pick(node.id) : select(node.id)));
     list.append(li);
   }
   const [start, end] = range();
@@ -341,7 +342,23 @@ canvas.addEventListener('pointerup', (e) => {
   const ndc = new THREE.Vector2(((e.clientX - r.left) / r.width) * 2 - 1, -((e.clientY - r.top) / r.height) * 2 + 1);
   raycaster.setFromCamera(ndc, camera);
   const hit = raycaster.intersectObjects(state.groups.map((g) => g.mesh), false)[0];
-  select(hit ? state.pieces[hit.object.userData.members[hit.instanceId]].node : null);
+  const node = hit ? state.pieces[hit.object.userData.members[hit.instanceId]].node : null;
+  if (state.progress && state.progress.picking) pick(node);
+  else select(node);
+});
+
+/** Offers a node to the running pick mode (null ends it). */
+function pick(node) {
+  act('pick', node === null ? {} : { node }).then((answer) => {
+    if (answer) renderRollouts(answer);
+    pollProgress();
+  });
+}
+canvas.addEventListener('contextmenu', (e) => {
+  if (state.progress && state.progress.picking) {
+    e.preventDefault();
+    pick(null);
+  }
 });
 
 async function act(path, body) {
@@ -360,45 +377,70 @@ $('bake').addEventListener('click', () => act('bake', { node: state.selected }).
 
 // --- rollouts ------------------------------------------------------------------------------------
 
-function control(rollout, c) {
-  const send = (action, value) =>
-    act('rollouts/action', { rollout: rollout.id, control: c.id, action, ...(value !== undefined ? { value } : {}) })
-      .then(loadRollouts);
+/** One control of the dialog model's snapshot as an HTML element (null: not shown). */
+function control(rollout, c, linkedEdits) {
+  const send = (body) => act('rollouts/action', { rollout: rollout.serial, control: c.id, ...body })
+    .then((answer) => { if (answer) renderRollouts(answer); });
+  if (!c.visible || linkedEdits.has(c.id)) return null;
   let el;
-  if (c.kind === 'button' || c.kind === 'check') {
+  if (c.kind === 'button' || c.kind === 'checkbox') {
     el = document.createElement('button');
-    el.textContent = c.caption || c.text || `#${c.id}`;
-    el.setAttribute('aria-pressed', c.checked ? 'true' : 'false');
-    el.addEventListener('click', () => send('click'));
+    el.textContent = c.text || `#${c.id}`;
+    if (c.checkButton) el.setAttribute('aria-pressed', c.checked ? 'true' : 'false');
+    el.disabled = !c.enabled;
+    el.addEventListener('click', () => send({ action: 'click' }));
   } else if (c.kind === 'spinner') {
     el = document.createElement('label');
     const input = document.createElement('input');
-    Object.assign(input, { type: 'number', value: c.value, min: c.min, max: c.max, step: 'any' });
-    input.addEventListener('change', () => send('set', Number(input.value)));
-    el.append(c.caption || `#${c.id}`, input);
+    Object.assign(input, { type: 'number', value: c.value, min: c.min, max: c.max, step: 'any', disabled: !c.enabled });
+    input.addEventListener('change', () => send({ action: 'spinner', value: Number(input.value) }));
+    el.append(`#${c.id}`, input);
   } else if (c.kind === 'combo' || c.kind === 'list') {
-    el = document.createElement('label');
-    const sel = document.createElement('select');
-    if (c.kind === 'list') sel.size = Math.max(3, Math.min(8, (c.items || []).length));
-    (c.items || []).forEach((item, i) => sel.add(new Option(item, i, false, i === c.selection)));
-    sel.addEventListener('change', () => send('select', sel.selectedIndex));
-    sel.addEventListener('dblclick', () => send('doubleclick', sel.selectedIndex));
-    el.append(c.caption || '', sel);
+    el = document.createElement('select');
+    if (c.kind === 'list') {
+      el.size = Math.max(3, Math.min(8, c.items.length));
+      el.multiple = c.multiSelect;
+    }
+    c.items.forEach((item, i) => el.add(new Option(item, i, false, c.selection.includes(i) || i === c.curSel)));
+    el.disabled = !c.enabled;
+    el.addEventListener('change', () => send({ action: c.kind === 'combo' ? 'combo' : 'select', index: el.selectedIndex }));
+    el.addEventListener('dblclick', () => send({ action: 'doubleclick', index: el.selectedIndex }));
   } else if (c.kind === 'edit') {
-    el = document.createElement('label');
-    const input = document.createElement('input');
-    input.value = c.text || '';
-    input.addEventListener('change', () => send('type', input.value));
-    el.append(c.caption || '', input);
+    el = document.createElement('input');
+    Object.assign(el, { value: c.text, disabled: !c.enabled });
+    el.addEventListener('change', () => send({ action: 'type', text: el.value }));
+  } else if (c.kind === 'group') {
+    el = document.createElement('h4');
+    el.textContent = c.text;
   } else {
     el = document.createElement('span');
-    el.textContent = c.caption || c.text || '';
+    el.textContent = c.text;
   }
   el.dataset.control = c.id;
-  if (c.enabled === false) el.querySelectorAll('input,select').forEach((x) => { x.disabled = true; });
-  if (c.enabled === false && el.tagName === 'BUTTON') el.disabled = true;
-  if (c.visible === false) el.hidden = true;
   return el;
+}
+
+function renderRollouts({ rollouts }) {
+  const panel = $('rollouts');
+  if (!rollouts.length) {
+    panel.innerHTML = '<p class="note">No rollouts.</p>';
+    return;
+  }
+  panel.replaceChildren(...rollouts.map((r) => {
+    const box = document.createElement('div');
+    box.className = 'rollout';
+    box.dataset.title = r.title;
+    box.dataset.serial = r.serial;
+    const title = document.createElement('h3');
+    title.textContent = r.title;
+    const controls = document.createElement('div');
+    controls.className = 'controls';
+    // A spinner's edit field is drawn by the spinner's number input.
+    const linkedEdits = new Set(r.controls.filter((c) => c.kind === 'spinner' && c.linked).map((c) => c.linked));
+    controls.append(...r.controls.map((c) => control(r, c, linkedEdits)).filter(Boolean));
+    box.append(title, controls);
+    return box;
+  }));
 }
 
 async function loadRollouts() {
@@ -408,18 +450,7 @@ async function loadRollouts() {
     return;
   }
   try {
-    const { rollouts } = await api(`rollouts?node=${state.selected}`);
-    panel.replaceChildren(...rollouts.map((r) => {
-      const box = document.createElement('div');
-      box.className = 'rollout';
-      const title = document.createElement('h3');
-      title.textContent = r.title;
-      const controls = document.createElement('div');
-      controls.className = 'controls';
-      controls.append(...r.controls.map((c) => control(r, c)));
-      box.append(title, controls);
-      return box;
-    }));
+    renderRollouts(await api(`rollouts?node=${state.selected}`));
   } catch (e) {
     panel.innerHTML = '';
     const p = document.createElement('p');
@@ -483,6 +514,7 @@ async function updateProgress() {
   if (wasRunning && !p.running) state.frame = Math.max(range()[0], Math.min(range()[1], p.frame - 1));
   if (p.piecesVersion !== state.version) {
     await refreshScene();
+    if (wasRunning && !p.running) loadRollouts();
   } else if (p.running) {
     // Follow the run: the newest frame is fetched fresh.
     const live = Math.max(range()[0], Math.min(range()[1], p.frame - 1));
@@ -572,6 +604,20 @@ window.studio = {
     return [(v.x + 1) / 2 * canvas.clientWidth, (1 - v.y) / 2 * canvas.clientHeight];
   },
   showFrame, setPlaying, select,
+  /** Draws every animation frame for `ms` without changing anything; resolves with the fps. */
+  measureDraw(ms) {
+    return new Promise((resolve) => {
+      const startAt = performance.now();
+      let frames = 0;
+      const loop = (now) => {
+        redraw();
+        ++frames;
+        if (now - startAt < ms) requestAnimationFrame(loop);
+        else resolve((frames * 1000) / (now - startAt));
+      };
+      requestAnimationFrame(loop);
+    });
+  },
   /** Resolves after the next drawn frame. */
   drawn() {
     redraw();

@@ -43,8 +43,9 @@ try {
 
   browser = await launch();
   const page = await openStudio(browser, url + '?bench=1', { width: 960, height: 600 });
-  const initial = await page.evaluate(() => ({ ...window.studio.stats, pieces: window.studio.pieces }));
+  const initial = await page.evaluate(() => ({ ...window.studio.stats, pieces: window.studio.pieces, groups: window.studio.groups }));
   result.pieces = initial.pieces;
+  result.draw_groups = initial.groups;
   result.pieces_bytes = initial.bytes - initial.frameBytes;
   // Playback: one new frame per animation frame, as fast as the page draws and streams.
   const play = await page.evaluate(async (ms) => {

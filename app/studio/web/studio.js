@@ -80,8 +80,8 @@ function decodeFrames(buffer) {
 // --- viewport ----------------------------------------------------------------------------------
 
 const canvas = $('viewport');
-const renderer = new THREE.WebGLRenderer({ canvas, antialias: true, preserveDrawingBuffer: true });
-renderer.shadowMap.enabled = true;
+const renderer = new THREE.WebGLRenderer({ canvas, antialias: params.get('aa') !== '0', preserveDrawingBuffer: true });
+renderer.shadowMap.enabled = params.get('shadows') !== '0';
 renderer.setPixelRatio(1);
 const scene = new THREE.Scene();
 scene.background = new THREE.Color(0x2b3036);
@@ -155,14 +155,13 @@ const state = {
 };
 
 function geometryKey(p) {
-  // Equal bytes, equal geometry: a wall's bricks share one buffer and draw as instances.
+  // Equal shapes draw as instances of one buffer: a wall's bricks, whose body-space vertices
+  // differ only in the last bits of their centring, are keyed on vertices rounded to 1/1000 of
+  // a scene unit.
   let h = 2166136261;
-  const mix = (arr) => {
-    const bytes = new Uint8Array(arr.buffer, arr.byteOffset, arr.byteLength);
-    for (let i = 0; i < bytes.length; ++i) h = Math.imul(h ^ bytes[i], 16777619);
-  };
-  mix(p.positions);
-  mix(p.indices);
+  const mix = (v) => { h = Math.imul(h ^ (v & 0xffff), 16777619); h = Math.imul(h ^ (v >>> 16), 16777619); };
+  for (let i = 0; i < p.positions.length; ++i) mix(Math.round(p.positions[i] * 1000) | 0);
+  for (let i = 0; i < p.indices.length; ++i) mix(p.indices[i]);
   return `${h >>> 0}:${p.positions.length}:${p.indices.length}:${p.colour}`;
 }
 
@@ -586,6 +585,8 @@ window.studio = {
   ready: false, stats, fps,
   get frame() { return state.rendered; },
   get pieces() { return state.pieces.length; },
+  /** Draw calls of the pieces (one per distinct shape and colour). */
+  get groups() { return state.groups.length; },
   get tree() { return state.tree; },
   /** Handles of the nodes drawn (at least one live piece). */
   nodesShown() { return [...new Set(state.pieces.map((p) => p.node))]; },

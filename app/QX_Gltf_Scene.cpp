@@ -4,6 +4,7 @@
 #include <map>
 
 #include "app/QX_Glb_Builder.h"
+#include "app/QX_Rotation.h"
 #include "app/QX_Session.h"
 #include "host/IQXBodyPlayback.h"
 #include "host/Interface.h"
@@ -38,37 +39,8 @@ Trs ToTrs(const Matrix3& m, double metres) {
         out.s[0] = -out.s[0];
         axis[0] = axis[0] * -1.0f;
     }
-    // R maps column vectors: its columns are the images of the axes.
-    const auto r = [&](int row, int col) { return double(axis[col][row]); };
-    double x, y, z, w;
-    const double trace = r(0, 0) + r(1, 1) + r(2, 2);
-    if (trace > 0.0) {
-        const double k = 0.5 / std::sqrt(trace + 1.0);
-        w = 0.25 / k;
-        x = (r(2, 1) - r(1, 2)) * k;
-        y = (r(0, 2) - r(2, 0)) * k;
-        z = (r(1, 0) - r(0, 1)) * k;
-    } else if (r(0, 0) > r(1, 1) && r(0, 0) > r(2, 2)) {
-        const double k = 2.0 * std::sqrt(1.0 + r(0, 0) - r(1, 1) - r(2, 2));
-        w = (r(2, 1) - r(1, 2)) / k;
-        x = 0.25 * k;
-        y = (r(0, 1) + r(1, 0)) / k;
-        z = (r(0, 2) + r(2, 0)) / k;
-    } else if (r(1, 1) > r(2, 2)) {
-        const double k = 2.0 * std::sqrt(1.0 + r(1, 1) - r(0, 0) - r(2, 2));
-        w = (r(0, 2) - r(2, 0)) / k;
-        x = (r(0, 1) + r(1, 0)) / k;
-        y = 0.25 * k;
-        z = (r(1, 2) + r(2, 1)) / k;
-    } else {
-        const double k = 2.0 * std::sqrt(1.0 + r(2, 2) - r(0, 0) - r(1, 1));
-        w = (r(1, 0) - r(0, 1)) / k;
-        x = (r(0, 2) + r(2, 0)) / k;
-        y = (r(1, 2) + r(2, 1)) / k;
-        z = 0.25 * k;
-    }
-    const double n = std::sqrt(x * x + y * y + z * z + w * w);
-    const double q[4] = {x / n, y / n, z / n, w / n};
+    double q[4];
+    RotationQuaternion(axis, q);
     for (int i = 0; i < 4; ++i)
         out.q[i] = float(q[i]);
     const Point3 t = m.GetTrans();

@@ -5,6 +5,7 @@
 #include <limits>
 #include <set>
 
+#include "app/QX_Rotation.h"
 #include "app/QX_Session.h"
 #include "host/IQXBodyPlayback.h"
 #include "host/Interface.h"
@@ -82,21 +83,22 @@ void AppendMeshData(std::string& out, const Piece& piece) {
 
 /// Translation and rotation of a host transform into seven floats.
 void Place(const Matrix3& tm, float* out) {
-    float rows[3][3];
+    Point3 axis[3];
     for (int r = 0; r < 3; ++r) {
-        Point3 axis = tm.GetRow(r);
-        const float length = std::sqrt(axis.x * axis.x + axis.y * axis.y + axis.z * axis.z);
+        axis[r] = tm.GetRow(r);
+        const float length =
+            std::sqrt(axis[r].x * axis[r].x + axis[r].y * axis[r].y + axis[r].z * axis[r].z);
         if (length > 0.0f)
-            axis = axis * (1.0f / length);
-        rows[r][0] = axis.x;
-        rows[r][1] = axis.y;
-        rows[r][2] = axis.z;
+            axis[r] = axis[r] * (1.0f / length);
     }
     const Point3 t = tm.GetTrans();
     out[0] = t.x;
     out[1] = t.y;
     out[2] = t.z;
-    RotationOf(rows, out + 3);
+    double q[4];
+    App::RotationQuaternion(axis, q);
+    for (int i = 0; i < 4; ++i)
+        out[3 + i] = float(q[i]);
 }
 
 void CopyMesh(const Mesh& mesh, Piece& out) {
@@ -118,42 +120,6 @@ void CopyMesh(const Mesh& mesh, Piece& out) {
 }
 
 } // namespace
-
-void RotationOf(const float rows[3][3], float q[4]) {
-    // The rows are the images of the axes: the rotation's columns.
-    const auto r = [&](int row, int col) { return double(rows[col][row]); };
-    double x, y, z, w;
-    const double trace = r(0, 0) + r(1, 1) + r(2, 2);
-    if (trace > 0.0) {
-        const double k = 0.5 / std::sqrt(trace + 1.0);
-        w = 0.25 / k;
-        x = (r(2, 1) - r(1, 2)) * k;
-        y = (r(0, 2) - r(2, 0)) * k;
-        z = (r(1, 0) - r(0, 1)) * k;
-    } else if (r(0, 0) > r(1, 1) && r(0, 0) > r(2, 2)) {
-        const double k = 2.0 * std::sqrt(1.0 + r(0, 0) - r(1, 1) - r(2, 2));
-        w = (r(2, 1) - r(1, 2)) / k;
-        x = 0.25 * k;
-        y = (r(0, 1) + r(1, 0)) / k;
-        z = (r(0, 2) + r(2, 0)) / k;
-    } else if (r(1, 1) > r(2, 2)) {
-        const double k = 2.0 * std::sqrt(1.0 + r(1, 1) - r(0, 0) - r(2, 2));
-        w = (r(0, 2) - r(2, 0)) / k;
-        x = (r(0, 1) + r(1, 0)) / k;
-        y = 0.25 * k;
-        z = (r(1, 2) + r(2, 1)) / k;
-    } else {
-        const double k = 2.0 * std::sqrt(1.0 + r(2, 2) - r(0, 0) - r(1, 1));
-        w = (r(1, 0) - r(0, 1)) / k;
-        x = (r(0, 2) + r(2, 0)) / k;
-        y = (r(1, 2) + r(2, 1)) / k;
-        z = 0.25 * k;
-    }
-    const double n = std::sqrt(x * x + y * y + z * z + w * w);
-    const double v[4] = {x / n, y / n, z / n, w / n};
-    for (int i = 0; i < 4; ++i)
-        q[i] = float(v[i]);
-}
 
 json DescribeTree(Interface& ip) {
     json tree;

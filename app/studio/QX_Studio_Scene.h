@@ -74,9 +74,6 @@ std::shared_ptr<const FrameBlock> SampleFrame(const PieceSources& sources, int f
 /// the node has no triangle mesh.
 bool EvaluateNodeMesh(INode& node, int frame, Piece& out);
 
-/// Rotation quaternion (x, y, z, w) of a host transform's three axis rows (scale removed).
-void RotationOf(const float rows[3][3], float q[4]);
-
 /// "QXM1", vertex count, triangle count, positions (float32), indices (uint32): one mesh.
 std::string EncodeMesh(const Piece& piece);
 /// "QXP1", piece count, version, then per piece: node, body, colour, vertex and triangle

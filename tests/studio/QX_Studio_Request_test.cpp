@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/QX_Rotation.h"
 #include "app/studio/QX_Studio_Request.h"
 #include "app/studio/QX_Studio_Scene.h"
 
@@ -117,27 +118,25 @@ TEST(StudioRequest, Tokens) {
 }
 
 TEST(StudioScene, RotationsBecomeQuaternions) {
+    double q[4];
     // 90 degrees about Z: x goes to y, y to -x.
-    const float quarterZ[3][3] = {{0, 1, 0}, {-1, 0, 0}, {0, 0, 1}};
-    float q[4];
-    RotationOf(quarterZ, q);
-    const float h = std::sqrt(0.5f);
-    EXPECT_NEAR(q[0], 0.0f, 1e-6f);
-    EXPECT_NEAR(q[1], 0.0f, 1e-6f);
-    EXPECT_NEAR(q[2], h, 1e-6f);
-    EXPECT_NEAR(q[3], h, 1e-6f);
-    // 180 degrees about X (trace -1: the branch without w).
-    const float halfX[3][3] = {{1, 0, 0}, {0, -1, 0}, {0, 0, -1}};
-    RotationOf(halfX, q);
-    EXPECT_NEAR(std::fabs(q[0]), 1.0f, 1e-6f);
-    EXPECT_NEAR(q[3], 0.0f, 1e-6f);
-    // 180 degrees about Y and about Z.
-    const float halfY[3][3] = {{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}};
-    RotationOf(halfY, q);
-    EXPECT_NEAR(std::fabs(q[1]), 1.0f, 1e-6f);
-    const float halfZ[3][3] = {{-1, 0, 0}, {0, -1, 0}, {0, 0, 1}};
-    RotationOf(halfZ, q);
-    EXPECT_NEAR(std::fabs(q[2]), 1.0f, 1e-6f);
+    const Point3 quarterZ[3] = {{0, 1, 0}, {-1, 0, 0}, {0, 0, 1}};
+    Quarix::App::RotationQuaternion(quarterZ, q);
+    const double h = std::sqrt(0.5);
+    EXPECT_NEAR(q[0], 0.0, 1e-9);
+    EXPECT_NEAR(q[1], 0.0, 1e-9);
+    EXPECT_NEAR(q[2], h, 1e-9);
+    EXPECT_NEAR(q[3], h, 1e-9);
+    // Half turns (trace -1: the branches without w) about X, Y and Z.
+    const Point3 halfX[3] = {{1, 0, 0}, {0, -1, 0}, {0, 0, -1}};
+    const Point3 halfY[3] = {{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}};
+    const Point3 halfZ[3] = {{-1, 0, 0}, {0, -1, 0}, {0, 0, 1}};
+    const Point3* halves[3] = {halfX, halfY, halfZ};
+    for (int axis = 0; axis < 3; ++axis) {
+        Quarix::App::RotationQuaternion(halves[axis], q);
+        for (int i = 0; i < 4; ++i)
+            EXPECT_NEAR(std::fabs(q[i]), i == axis ? 1.0 : 0.0, 1e-9) << axis << " " << i;
+    }
 }
 
 TEST(StudioScene, EncodedFramesKeepTheirLayout) {

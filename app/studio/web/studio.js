@@ -15,7 +15,7 @@ const CHUNK = 30;
 
 // --- server ------------------------------------------------------------------------------------
 
-const stats = { bytes: 0, frameBytes: 0, frameRequests: 0, framesFetched: 0 };
+const stats = { bytes: 0, frameBytes: 0, frameRequests: 0, framesFetched: 0, sceneLoads: 0 };
 
 async function api(path, body) {
   const init = { headers: token ? { 'X-Quarix-Token': token } : {} };
@@ -80,7 +80,7 @@ function decodeFrames(buffer) {
 // --- viewport ----------------------------------------------------------------------------------
 
 const canvas = $('viewport');
-const renderer = new THREE.WebGLRenderer({ canvas, antialias: params.get('aa') !== '0', preserveDrawingBuffer: true });
+const renderer = new THREE.WebGLRenderer({ canvas, antialias: params.get('aa') === '1', preserveDrawingBuffer: true });
 renderer.shadowMap.enabled = params.get('shadows') !== '0';
 renderer.setPixelRatio(1);
 const scene = new THREE.Scene();
@@ -88,7 +88,8 @@ scene.background = new THREE.Color(0x2b3036);
 const camera = new THREE.PerspectiveCamera(40, 1, 1, 100000);
 camera.position.set(1500, -2000, 1000);
 const controls = new OrbitControls(camera, canvas);
-// Software GL in a headless browser is slow: the scene is drawn only when something changed.
+// Software GL in a headless browser is slow: the scene is drawn only when something changed,
+// and without multisampling unless ?aa=1 asks (it costs five times the frame when bricks tumble).
 let dirty = true;
 const redraw = () => { dirty = true; };
 controls.addEventListener('change', redraw);
@@ -150,7 +151,7 @@ function frameBox(box) {
 
 const state = {
   tree: null, pieces: [], version: -1, groups: [], frame: 0, playing: false,
-  frames: new Map(), pending: new Set(), selected: null, progress: null, firstView: true,
+  frames: new Map(), pending: new Map(), selected: null, progress: null, firstView: true,
   rendered: 0,
 };
 
@@ -231,14 +232,19 @@ function range() {
   return state.tree ? [state.tree.start, state.tree.end] : [0, 0];
 }
 
+/** Fetches frames [from, from + count) into the cache; a frame already on its way is awaited. */
 async function fetchFrames(from, count) {
   const [start, end] = range();
   from = Math.max(start, from);
   count = Math.min(count, end - from + 1);
-  for (let f = from; f < from + count; ++f) if (state.pending.has(f)) return;
-  for (let f = from; f < from + count; ++f) state.pending.add(f);
+  const waiting = [];
+  for (let f = from; f < from + count; ++f) if (state.pending.has(f)) waiting.push(state.pending.get(f));
+  if (waiting.length) {
+    await Promise.all(waiting);
+    return;
+  }
   const version = state.version;
-  try {
+  const request = (async () => {
     const buffer = await api(`frames?from=${from}&count=${count}`);
     stats.frameBytes += buffer.byteLength;
     stats.frameRequests += 1;
@@ -249,8 +255,12 @@ async function fetchFrames(from, count) {
       state.frames.set(block.from + k,
         block.values.subarray(k * block.pieces * 7, (k + 1) * block.pieces * 7));
     }
+  })();
+  for (let f = from; f < from + count; ++f) state.pending.set(f, request);
+  try {
+    await request;
   } finally {
-    for (let f = from; f < from + count; ++f) state.pending.delete(f);
+    for (let f = from; f < from + count; ++f) if (state.pending.get(f) === request) state.pending.delete(f);
   }
 }
 
@@ -526,6 +536,7 @@ async function updateProgress() {
 }
 
 async function refreshScene() {
+  stats.sceneLoads += 1;
   state.tree = await api('scene');
   renderTree();
   await loadPieces();

@@ -205,6 +205,8 @@ void Engine::Step() {
 }
 
 json Engine::SetFrame(int frame) {
+    if (m_running)
+        throw StudioError(409, "the time slider follows \"" + m_mode + "\" while it runs");
     if (frame < m_start || frame > m_end)
         throw StudioError(422, "frame " + std::to_string(frame) + " is outside the world's range " +
                                    std::to_string(m_start) + ".." + std::to_string(m_end));

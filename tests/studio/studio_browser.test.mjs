@@ -170,6 +170,8 @@ test('pressing Range runs the simulation, the readout advances and the button un
     modeButton('range'), { timeout: 10000 });
   // A second start while running is refused.
   assert.equal((await request(studio.url, 'POST', '/api/mode', '{"mode":"loop"}')).status, 409);
+  // So is moving the host's time under the driver.
+  assert.equal((await request(studio.url, 'POST', '/api/time', '{"frame": 3}')).status, 409);
   const readouts = [];
   while ((await page.getAttribute(modeButton('range'), 'aria-pressed')) === 'true') {
     readouts.push(Number(await page.textContent('#run-frame')));

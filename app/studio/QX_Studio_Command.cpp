@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <pthread.h>
 #include <sys/wait.h>
@@ -87,35 +88,54 @@ std::string ScriptsFolder() {
     return EnvOr("QUARIX_STUDIO", QX_STUDIO_DIR);
 }
 
-int CommandStudio(const StudioOptions& options) {
-    Interface& ip = StartHost();
-    Engine engine(ip);
+namespace {
+
+/// Loads the scene into the engine; false after printing why not.
+bool LoadScene(Engine& engine, const std::string& scene, const char* command) {
     try {
-        engine.Load(options.scene);
+        engine.Load(scene);
+        return true;
     } catch (const App::InputError& e) {
-        std::cerr << "quarix studio: " << e.what() << "\n";
-        return 1;
+        std::cerr << command << ": " << e.what() << "\n";
+        return false;
     }
+}
+
+/// Serves the engine's scene until the engine stops (a signal, or `started`'s own thread).
+/// `started` runs once the server listens. Returns 1 when the server cannot start, else 0.
+int Serve(Engine& engine, const ServerOptions& options, const char* command,
+          const std::function<void(Server&)>& started) {
     sigset_t signals;
     std::thread waiter = StopOnSignal(engine, signals);
     int status = 0;
     try {
-        ServerOptions server;
-        server.host = options.host;
-        server.port = options.port;
-        server.webRoot = WebRoot();
-        if (options.host != "127.0.0.1")
-            server.token = NewToken();
-        Server http(engine, server);
-        std::cout << "Quarix studio: " << http.Url() << "  (Ctrl+C stops)" << std::endl;
+        Server http(engine, options);
+        started(http);
         engine.Run();
     } catch (const StudioError& e) {
-        std::cerr << "quarix studio: " << e.what() << "\n";
+        std::cerr << command << ": " << e.what() << "\n";
         engine.Stop();
         status = 1;
     }
     EndSignalThread(waiter);
     return status;
+}
+
+} // namespace
+
+int CommandStudio(const StudioOptions& options) {
+    Engine engine(StartHost());
+    if (!LoadScene(engine, options.scene, "quarix studio"))
+        return 1;
+    ServerOptions server;
+    server.host = options.host;
+    server.port = options.port;
+    server.webRoot = WebRoot();
+    if (options.host != "127.0.0.1")
+        server.token = NewToken();
+    return Serve(engine, server, "quarix studio", [](Server& http) {
+        std::cout << "Quarix studio: " << http.Url() << "  (Ctrl+C stops)" << std::endl;
+    });
 }
 
 int CommandRender(const RenderOptions& options) {
@@ -124,15 +144,11 @@ int CommandRender(const RenderOptions& options) {
         std::cerr << "quarix render: " << error << "\n";
         return 1;
     }
-    Interface& ip = StartHost();
-    Engine engine(ip);
-    try {
-        engine.Load(options.scene);
-    } catch (const App::InputError& e) {
-        std::cerr << "quarix render: " << e.what() << "\n";
+    Engine engine(StartHost());
+    if (!LoadScene(engine, options.scene, "quarix render"))
         return 1;
-    }
-    const nlohmann::json& tree = engine.Published()->tree;
+    const std::shared_ptr<const Snapshot> loaded = engine.Published();
+    const nlohmann::json& tree = loaded->tree;
     for (int f : options.frames) {
         if (f < tree["start"].get<int>() || f > tree["end"].get<int>()) {
             std::cerr << "quarix render: frame " << f << " is outside the scene's range "
@@ -142,30 +158,24 @@ int CommandRender(const RenderOptions& options) {
     }
     if (!engine.SimulateIfEmpty())
         std::cerr << "quarix render: nothing to simulate; rendering the scene as it is\n";
-    sigset_t signals;
-    std::thread waiter = StopOnSignal(engine, signals);
-    int status = 0;
-    try {
-        ServerOptions serverOptions;
-        serverOptions.webRoot = WebRoot();
-        Server http(engine, serverOptions);
-        std::string frames;
-        for (int f : options.frames)
-            frames += (frames.empty() ? "" : ",") + std::to_string(f);
-        std::thread browser([&] {
-            status =
-                RunChild({"node", ScriptsFolder() + "/render.mjs", http.Url(), frames, options.out,
+    ServerOptions server;
+    server.webRoot = WebRoot();
+    int browserStatus = 0;
+    std::thread browser;
+    std::string frames;
+    for (int f : options.frames)
+        frames += (frames.empty() ? "" : ",") + std::to_string(f);
+    int status = Serve(engine, server, "quarix render", [&](Server& http) {
+        browser = std::thread([&, url = http.Url()] {
+            browserStatus =
+                RunChild({"node", ScriptsFolder() + "/render.mjs", url, frames, options.out,
                           std::to_string(options.width) + "x" + std::to_string(options.height)});
             engine.Stop();
         });
-        engine.Run();
+    });
+    if (browser.joinable())
         browser.join();
-    } catch (const StudioError& e) {
-        std::cerr << "quarix render: " << e.what() << "\n";
-        engine.Stop();
-        status = 1;
-    }
-    EndSignalThread(waiter);
+    status = status ? status : browserStatus;
     if (status == 0)
         std::cout << "written: " << options.out << "\n";
     return status;

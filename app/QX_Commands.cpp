@@ -121,9 +121,6 @@ RunResult RunScene(const RunOptions& options) {
                                                          {"relax", IQXWorldControl::kRelax}};
     if (!kRequests.count(options.mode))
         throw InputError("--mode must be range, quiet or relax");
-    if (options.bake)
-        throw InputError("--bake is not available yet: the rigid modifier offers no bake to the "
-                         "application");
     // Outputs first: a path that cannot be written fails before any simulating.
     for (const std::string* out : {&options.saveOut, &options.gltfOut}) {
         std::string error;
@@ -160,6 +157,14 @@ RunResult RunScene(const RunOptions& options) {
     control->StartSimulation(kRequests.at(options.mode));
     result.frames = RunDriver(ip, *control, options, start, end);
     result.simulateMs = MsSince(simStart);
+    // The records as simulated: a bake may delete the objects it bakes.
+    result.records = SummarizeRecords(ip);
+    SceneExportOptions exportOptions = ExportOptionsFor(world, start, end);
+    if (options.bake) {
+        result.baked = BakeSimulatedObjects(ip);
+        // An object kept beside its baked nodes would show twice.
+        exportOptions.skip.insert(result.baked.keptSources.begin(), result.baked.keptSources.end());
+    }
 
     if (!options.saveOut.empty()) {
         const auto t = Clock::now();
@@ -171,12 +176,10 @@ RunResult RunScene(const RunOptions& options) {
     if (!options.gltfOut.empty()) {
         const auto t = Clock::now();
         std::string error;
-        if (!ExportSceneGltf(ip, ExportOptionsFor(world, start, end), options.gltfOut, error,
-                             &result.exported))
+        if (!ExportSceneGltf(ip, exportOptions, options.gltfOut, error, &result.exported))
             throw InputError(error);
         result.gltfMs = MsSince(t);
     }
-    result.records = SummarizeRecords(ip);
     return result;
 }
 
@@ -197,6 +200,12 @@ int CommandRun(const RunOptions& options) {
     std::cout << "frames: " << r.frames << "\nbodies: " << r.records.bodiesAliveAtEnd
               << " alive at the end (" << r.records.bodies
               << " made)\nms per frame: " << r.msPerFrame() << "\n";
+    if (options.bake)
+        std::cout << "baked: " << r.baked.objects << " objects into " << r.baked.nodes
+                  << " nodes\n";
+    if (r.baked.skippedRecords > 0)
+        std::cerr << "quarix run: warning: " << r.baked.skippedRecords
+                  << " damaged body records were not baked\n";
     if (!options.saveOut.empty())
         std::cout << "saved: " << options.saveOut << "\n";
     if (!options.gltfOut.empty())
@@ -206,9 +215,9 @@ int CommandRun(const RunOptions& options) {
     if (options.json) {
         std::printf("{\"frames\": %d, \"bodies\": %d, \"bodies_alive\": %d, \"ms_per_frame\": "
                     "%.3f, \"load_ms\": %.3f, \"save_ms\": %.3f, \"gltf_ms\": %.3f, "
-                    "\"peak_rss_mb\": %.1f, \"hash\": \"%s\"}\n",
+                    "\"peak_rss_mb\": %.1f, \"baked_nodes\": %d, \"hash\": \"%s\"}\n",
                     r.frames, r.records.bodies, r.records.bodiesAliveAtEnd, r.msPerFrame(),
-                    r.loadMs, r.saveMs, r.gltfMs, PeakRssMb(), hash.c_str());
+                    r.loadMs, r.saveMs, r.gltfMs, PeakRssMb(), r.baked.nodes, hash.c_str());
     }
     return 0;
 }

@@ -31,13 +31,16 @@ struct RunOptions {
 struct RunResult {
     int frames = 0;
     double loadMs = 0.0, simulateMs = 0.0, saveMs = 0.0, gltfMs = 0.0;
+    /// The recorded bodies, taken before any bake.
     RecordSummary records;
+    BakeSummary baked;
     SceneExportStats exported;
     double msPerFrame() const { return frames > 0 ? simulateMs / frames : 0.0; }
 };
 
 /// Loads the plug-in folder and the scene into the host, simulates it through the world's
-/// driver and the host's message loop, then saves and exports as asked. Throws InputError for
+/// driver and the host's message loop, bakes every simulated object when asked, then saves and
+/// exports. Throws InputError for
 /// refused options, input or output (output paths are checked before the scene is read).
 RunResult RunScene(const RunOptions& options);
 

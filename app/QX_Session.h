@@ -35,6 +35,22 @@ INode* FindNodeOfClass(Interface& ip, const char* className);
 /// The body playback of the topmost modifier of a node's stack that offers one, or null.
 IQXBodyPlayback* FindBodyPlayback(INode& node);
 
+/// What baking a scene did.
+struct BakeSummary {
+    /// Simulated objects baked.
+    int objects = 0;
+    /// Nodes the bakes made.
+    int nodes = 0;
+    /// Stored records too damaged to bake, over all objects.
+    int skippedRecords = 0;
+    /// Baked objects whose node was kept (their settings keep the source after a bake).
+    std::vector<INode*> keptSources;
+};
+
+/// Bakes every simulated object (a node with recorded bodies and a bake) into animated nodes,
+/// with each object's own bake settings.
+BakeSummary BakeSimulatedObjects(Interface& ip);
+
 /// Bodies alive at `frame` over every simulated object of the scene.
 int CountBodiesAlive(Interface& ip, int frame);
 

@@ -50,11 +50,29 @@ IParamBlock2* WorldParams(INode& world) {
     return obj && obj->NumParamBlocks() > 0 ? obj->GetParamBlock(0) : nullptr;
 }
 
+/// Appends to `motion` the bodies of every simulated object as they are shown at `frame`.
+void SampleBodies(Interface& ip, int frame, SampledMotion& motion) {
+    for (INode* node : ip.AllNodes()) {
+        IQXBodyPlayback* playback = FindBodyPlayback(*node);
+        if (!playback)
+            continue;
+        BodyPoses poses;
+        for (int i = 0; i < playback->BodyCount(); ++i) {
+            Matrix3 tm;
+            const bool alive = playback->GetBodyTM(i, float(frame), tm);
+            poses.emplace_back(tm, alive);
+        }
+        motion[node].push_back(std::move(poses));
+    }
+}
+
 /// Lets the message loop deliver the driver's ticks until the run is over. Returns the frames
-/// simulated.
+/// simulated. A relax run steps the start frame over and over, one tick per requested frame,
+/// and records no frames: `relaxed` gets what every tick left at the start frame.
 int RunDriver(Interface& ip, IQXWorldControl& control, const RunOptions& options, int start,
-              int end) {
+              int end, SampledMotion& relaxed) {
     const int frames = std::max(1, end - start);
+    const bool relax = options.mode == "relax";
     Progress progress(frames, options.terminal);
     MessageLoop& loop = ip.GetMessageLoop();
     // Every tick simulates at most one frame; the bound only stops a driver that never ends.
@@ -63,12 +81,14 @@ int RunDriver(Interface& ip, IQXWorldControl& control, const RunOptions& options
     int done = 0;
     while (control.IsRunning() && ticks < maxTicks) {
         ticks += loop.RunTicks(1);
-        done = options.mode == "relax" ? ticks : control.CurrentFrame() - start;
+        done = relax ? ticks : control.CurrentFrame() - start;
+        if (relax)
+            SampleBodies(ip, start, relaxed);
         progress.Update(std::min(done, frames),
-                        CountBodiesAlive(ip, start + std::min(done, frames)));
+                        CountBodiesAlive(ip, relax ? start : start + std::min(done, frames)));
         // Quiet idles once it reaches the time slider; relax steps the first frame until stopped.
         if ((options.mode == "quiet" && control.CurrentFrame() >= end) ||
-            (options.mode == "relax" && ticks >= frames))
+            (relax && ticks >= frames))
             control.StopSimulation();
     }
     progress.Finish();
@@ -155,11 +175,15 @@ RunResult RunScene(const RunOptions& options) {
         ip.SetTime(end * GetTicksPerFrame(), FALSE);
     const auto simStart = Clock::now();
     control->StartSimulation(kRequests.at(options.mode));
-    result.frames = RunDriver(ip, *control, options, start, end);
+    SampledMotion relaxed;
+    result.frames = RunDriver(ip, *control, options, start, end, relaxed);
     result.simulateMs = MsSince(simStart);
     // The records as simulated: a bake may delete the objects it bakes.
     result.records = SummarizeRecords(ip);
     SceneExportOptions exportOptions = ExportOptionsFor(world, start, end);
+    // (A bake replaces the sampled nodes by nodes placed at the relaxed start.)
+    if (options.mode == "relax" && !options.bake)
+        exportOptions.sampled = &relaxed;
     if (options.bake) {
         result.baked = BakeSimulatedObjects(ip);
         // An object kept beside its baked nodes would show twice.

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 
 #include "app/QX_Mesh_Sources.h"
 #include "app/QX_Scene_Json.h"
@@ -233,16 +234,18 @@ void DescribeScene(Interface& ip, std::ostream& out) {
 
 RecordSummary SummarizeRecords(Interface& ip) {
     RecordSummary summary;
-    int lastFrame = 0;
+    int lastFrame = std::numeric_limits<int>::min();
     for (INode* node : ip.AllNodes()) {
         IQXBodyPlayback* p = FindBodyPlayback(*node);
         if (!p || p->BodyCount() == 0)
             continue;
-        lastFrame = std::max(lastFrame, p->FirstFrame() + p->RecordedFrameCount() - 1);
+        // Bodies without recorded frames (a relax run keeps only their relaxed start) count by
+        // the state they start from.
+        const int first = p->FirstFrame(), end = first + std::max(1, p->RecordedFrameCount());
+        lastFrame = std::max(lastFrame, end - 1);
         ++summary.simulatedObjects;
         summary.bodies += p->BodyCount();
         summary.recordedFrames = std::max(summary.recordedFrames, p->RecordedFrameCount());
-        const int first = p->FirstFrame(), end = first + p->RecordedFrameCount();
         for (int i = 0; i < p->BodyCount(); ++i) {
             for (int f = first; f < end; ++f) {
                 Matrix3 tm;
@@ -256,7 +259,7 @@ RecordSummary SummarizeRecords(Interface& ip) {
             }
         }
     }
-    if (summary.recordedFrames > 0)
+    if (summary.simulatedObjects > 0)
         summary.bodiesAliveAtEnd = CountBodiesAlive(ip, lastFrame);
     return summary;
 }

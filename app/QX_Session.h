@@ -62,11 +62,12 @@ void DescribeScene(Interface& ip, std::ostream& out);
 struct RecordSummary {
     int simulatedObjects = 0;
     int bodies = 0;
-    /// Bodies alive at the last recorded frame.
+    /// Bodies alive at the last recorded frame (the first frame when none was recorded).
     int bodiesAliveAtEnd = 0;
     int recordedFrames = 0;
-    /// FNV-1a (64-bit) over every body's alive flag and world transform at every recorded frame,
-    /// objects in node order: equal results give equal hashes, bit for bit.
+    /// FNV-1a (64-bit) over every body's alive flag and world transform at every recorded frame
+    /// (at its first frame for an object that recorded none: a relaxed start), objects in node
+    /// order: equal results give equal hashes, bit for bit.
     std::uint64_t hash = 0xcbf29ce484222325ull;
 };
 

@@ -39,13 +39,34 @@ void ClassDesc2::MakeAutoParamBlocks(ReferenceMaker* owner) {
     }
 }
 
-void ClassDesc2::BeginEditParams(IObjParam*, ReferenceMaker* obj, ULONG, Animatable*) {
+void ClassDesc2::BeginEditParams(IObjParam* ip, ReferenceMaker* obj, ULONG, Animatable*) {
     m_edited = obj;
+    (ip ? ip : GetCOREInterface())->GetRollouts().OpenFor(*this, obj);
 }
 
-void ClassDesc2::EndEditParams(IObjParam*, ReferenceMaker* obj, ULONG, Animatable*) {
+void ClassDesc2::EndEditParams(IObjParam* ip, ReferenceMaker* obj, ULONG, Animatable*) {
+    (ip ? ip : GetCOREInterface())->GetRollouts().CloseFor(obj);
     if (m_edited == obj)
         m_edited = nullptr;
+}
+
+IParamMap2* ClassDesc2::GetParamMap(ParamBlockDesc2* pbd, MapID map) const {
+    const RolloutList& rollouts = GetCOREInterface()->GetRollouts();
+    for (int i = 0; i < rollouts.Count(); ++i) {
+        IParamMap2* open = rollouts.Get(i)->Map();
+        if (rollouts.Get(i)->Owner() == m_edited && open->GetParamBlock() &&
+            open->GetParamBlock()->GetDesc() == pbd && open->GetMapID() == map)
+            return open;
+    }
+    return nullptr;
+}
+
+bool ClassDesc2::SetUserDlgProc(ParamBlockDesc2* pbd, MapID map, ParamMap2UserDlgProc* proc) {
+    IParamMap2* open = GetParamMap(pbd, map);
+    if (!open)
+        return false;
+    open->SetUserDlgProc(proc);
+    return true;
 }
 
 bool ClassDirectory::Register(ClassDesc* cd, std::string* error) {

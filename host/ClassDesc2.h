@@ -10,6 +10,7 @@
 #include <vector>
 
 class Interface;
+class ParamMap2UserDlgProc;
 using IObjParam = Interface;
 
 /// Describes one scene class to the host: identity, names and how to create an instance.
@@ -49,10 +50,17 @@ public:
     ParamBlockDesc2* GetParamBlockDescByName(const MCHAR* internalName) const;
     /// Builds every P_AUTO_CONSTRUCT block into its reference of `owner`.
     void MakeAutoParamBlocks(ReferenceMaker* owner);
-    /// Opens / closes the rollouts of `obj`'s blocks while it is edited (the headless host records
-    /// which object is being edited so the dialog model can present its maps).
+    /// Opens the rollouts of `obj`'s automatic-interface blocks (one per map, from the module's
+    /// dialog templates, controls bound to the parameters) and records `obj` as edited. A null
+    /// `ip` means the process's Interface.
     virtual void BeginEditParams(IObjParam* ip, ReferenceMaker* obj, ULONG flags, Animatable* prev);
+    /// Closes `obj`'s rollouts (user procedures get WM_DESTROY and are deleted).
     virtual void EndEditParams(IObjParam* ip, ReferenceMaker* obj, ULONG flags, Animatable* next);
+    /// The open map `map` of the edited object's block of `pbd`, or null.
+    IParamMap2* GetParamMap(ParamBlockDesc2* pbd, MapID map = 0) const;
+    /// Attaches a user procedure to an open map (see IParamMap2::SetUserDlgProc); false, and
+    /// the procedure not taken, when that map is not open.
+    bool SetUserDlgProc(ParamBlockDesc2* pbd, MapID map, ParamMap2UserDlgProc* proc);
     /// The object whose rollouts are open, or null.
     ReferenceMaker* EditedObject() const { return m_edited; }
 

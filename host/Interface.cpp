@@ -16,13 +16,16 @@ constexpr int kUnitTypes = static_cast<int>(std::size(kCentimetresPerUnit));
 
 Interface::Interface()
     : m_animRange(0, 100 * (TIME_TICKSPERSEC / 30)),
-      m_modules(std::make_unique<ModuleRegistry>(m_classes)), m_root(std::make_unique<INode>()) {
+      m_modules(std::make_unique<ModuleRegistry>(m_classes)), m_root(std::make_unique<INode>()),
+      m_rollouts(std::make_unique<RolloutList>()) {
     m_root->m_isRoot = true;
     m_root->SetName(_T("Scene Root"));
     RegisterHostClasses(m_classes);
 }
 
 Interface::~Interface() {
+    // Rollouts first: their procedures may still refer to the objects being edited.
+    m_rollouts->CloseAll();
     // Nodes go first (children before parents does not matter: links are plain pointers that
     // each destructor unhooks), then the root.
     m_selection.clear();
@@ -32,6 +35,7 @@ Interface::~Interface() {
 
 void Interface::SetTime(TimeValue t, BOOL redraw) {
     m_time = t;
+    m_rollouts->TimeChanged();
     if (redraw)
         RedrawViews(t);
 }
@@ -288,6 +292,7 @@ void Interface::ResetScene() {
     m_notifications.Broadcast(NOTIFY_SYSTEM_PRE_RESET);
     ClearPickMode();
     m_prompts.clear();
+    m_rollouts->CloseAll();
     m_loop.Clear();
     m_hold.Clear();
     m_selection.clear();

@@ -8,6 +8,7 @@
 #include "host/INode.h"
 #include "host/Module.h"
 #include "host/Notify.h"
+#include "host/Rollout.h"
 #include "host/Viewport.h"
 #include "host/Win32.h"
 
@@ -164,6 +165,8 @@ public:
 
     // --- message loop and undo --------------------------------------------------------------
     MessageLoop& GetMessageLoop() { return m_loop; }
+    /// The open rollouts (ClassDesc2::BeginEditParams opens them).
+    RolloutList& GetRollouts() { return *m_rollouts; }
     Hold& GetHold() { return m_hold; }
     /// Broadcast notifications (Notify.h); registrations survive ResetScene.
     NotificationRegistry& GetNotifications() { return m_notifications; }
@@ -218,6 +221,7 @@ private:
     std::vector<MSTR> m_prompts;
 
     MessageLoop m_loop;
+    std::unique_ptr<RolloutList> m_rollouts;
     NotificationRegistry m_notifications;
     Hold m_hold;
 };

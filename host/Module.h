@@ -4,6 +4,8 @@
 // DllMain, which the host calls with DLL_PROCESS_ATTACH right after loading.
 
 #include "host/ClassDesc2.h"
+#include "host/DialogTemplate.h"
+#include "host/ImageList.h"
 
 #include <map>
 #include <memory>
@@ -17,11 +19,15 @@ inline constexpr ULONG HOST_API_VERSION = 0x59D83900;
 /// Marks a module's entry points for export with C linkage.
 #define QX_MODULE_EXPORT extern "C" __attribute__((visibility("default")))
 
-/// A loaded module: its file, string table, description and classes. HINSTANCE points at it.
+/// A loaded module: its file, string table, dialogs, bitmaps, description and classes. HINSTANCE
+/// points at it.
 struct HostModule {
     std::string path;
     void* handle = nullptr;
     std::map<UINT, MSTR> strings;
+    /// Dialog templates and bitmaps by resource id.
+    std::map<int, DialogTemplate> dialogs;
+    std::map<int, HostBitmap> bitmaps;
     MSTR description;
     std::vector<ClassDesc*> classes;
 

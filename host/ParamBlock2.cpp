@@ -156,6 +156,28 @@ IParamBlock2::IParamBlock2(ParamBlockDesc2* desc, ReferenceMaker* owner)
 
 IParamBlock2::IParamBlock2() = default;
 
+IParamBlock2::~IParamBlock2() {
+    for (IParamMap2* map : m_maps)
+        map->BlockDeleted();
+}
+
+IParamMap2* IParamBlock2::GetMap(MapID map) const {
+    for (IParamMap2* open : m_maps) {
+        if (open->GetMapID() == map)
+            return open;
+    }
+    return nullptr;
+}
+
+void IParamBlock2::AttachMap(IParamMap2* map) {
+    if (map && std::find(m_maps.begin(), m_maps.end(), map) == m_maps.end())
+        m_maps.push_back(map);
+}
+
+void IParamBlock2::DetachMap(IParamMap2* map) {
+    m_maps.erase(std::remove(m_maps.begin(), m_maps.end(), map), m_maps.end());
+}
+
 void IParamBlock2::GetClassName(MSTR& s, bool) const {
     s = _T("ParamBlock2");
 }
@@ -382,6 +404,9 @@ void IParamBlock2::ReplaceSlot(ParamID id, std::vector<Entry> entries,
 
 void IParamBlock2::Changed(ParamID id) {
     m_lastNotify = id;
+    // The open rollouts show every change, also one made with notifications off or by undo.
+    for (IParamMap2* map : std::vector<IParamMap2*>(m_maps))
+        map->Invalidate(id);
     if (m_notify)
         NotifyDependents(FOREVER, PART_ALL, REFMSG_CHANGE);
 }

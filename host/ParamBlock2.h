@@ -16,6 +16,7 @@
 
 class ClassDesc2;
 class INode;
+class IParamMap2;
 
 using ParamID = short;
 using BlockID = short;
@@ -143,6 +144,9 @@ public:
     bool IsAnimatable() const { return (flags & P_ANIMATABLE) != 0; }
 };
 
+/// Rollout flag: the rollout opens rolled up.
+inline constexpr int APPENDROLL_CLOSED = 0x0001;
+
 /// One rollout of a block.
 struct RolloutMap {
     MapID map = 0;
@@ -210,6 +214,8 @@ public:
     IParamBlock2(ParamBlockDesc2* desc, ReferenceMaker* owner);
     /// An empty block for loading; Load finds its description.
     IParamBlock2();
+    /// Open maps forget the block.
+    ~IParamBlock2() override;
 
     Class_ID ClassID() override { return paramBlock2ClassID; }
     SClass_ID SuperClassID() override { return PARAMETER_BLOCK2_CLASS_ID; }
@@ -274,6 +280,13 @@ public:
     /// Resets every parameter to its default (tables emptied, keys dropped).
     void ResetAll();
 
+    /// The open rollout map `map` of this block, or null when that rollout is not open.
+    IParamMap2* GetMap(MapID map = 0) const;
+    /// Registers / unregisters an open map (done by IParamMap2); every change of a value, undo
+    /// included, is shown in the registered maps' controls.
+    void AttachMap(IParamMap2* map);
+    void DetachMap(IParamMap2* map);
+
     /// Finds a parameter by internal name (-1 when none). For scripts and the application.
     ParamID FindParamByName(const MCHAR* internalName) const;
     /// Sets a numeric parameter by internal name, refusing unknown names, wrong types and values
@@ -333,6 +346,7 @@ private:
     std::vector<Slot> m_slots;
     ParamID m_lastNotify = -1;
     bool m_notify = true;
+    std::vector<IParamMap2*> m_maps;
 };
 
 /// A new block for `desc` owned by `owner` (not yet referenced by it).

@@ -68,9 +68,30 @@ BOOL MessageLoop::KillTimer(HWND window, UINT_PTR id) {
     return TRUE;
 }
 
+void MessageLoop::PostMessage(std::function<void()> message) {
+    if (message)
+        m_posted.push_back(std::move(message));
+}
+
+int MessageLoop::DeliverPosted() {
+    if (m_inHandler)
+        return 0;
+    int delivered = 0;
+    while (!m_posted.empty()) {
+        std::function<void()> message = std::move(m_posted.front());
+        m_posted.pop_front();
+        m_inHandler = true;
+        message();
+        m_inHandler = false;
+        ++delivered;
+    }
+    return delivered;
+}
+
 int MessageLoop::DeliverDueTimers() {
     if (m_inHandler)
         return 0;
+    DeliverPosted();
     // A callback may set or kill timers; work from a snapshot of the ids and look each one up
     // again before delivering.
     std::vector<std::pair<HWND, UINT_PTR>> due;
@@ -104,6 +125,8 @@ int MessageLoop::RunUntil(const std::function<bool()>& done, int maxTicks) {
     if (m_inHandler)
         return 0;
     int delivered = 0;
+    // Posted messages go first, and again before every tick: user actions come in between.
+    DeliverPosted();
     while (delivered < maxTicks && !m_timers.empty() && !done()) {
         std::uint64_t next = m_timers.front().dueMs;
         for (const Timer& timer : m_timers)
@@ -114,6 +137,7 @@ int MessageLoop::RunUntil(const std::function<bool()>& done, int maxTicks) {
         if (n == 0)
             break;
         delivered += n;
+        DeliverPosted();
     }
     return delivered;
 }
@@ -145,6 +169,7 @@ int MessageLoop::Run(std::uint64_t timeoutMs) {
     const auto start = Clock::now();
     const std::uint64_t startMs = m_nowMs;
     int delivered = 0;
+    DeliverPosted();
     while (!m_timers.empty()) {
         auto elapsed = static_cast<std::uint64_t>(
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());

@@ -4,6 +4,7 @@
 
 #include "host/MaxTypes.h"
 
+#include <deque>
 #include <functional>
 #include <vector>
 
@@ -11,9 +12,11 @@ struct HostModule;
 /// Handle of a loaded module (its string table and file name live behind it).
 using HINSTANCE = HostModule*;
 using HMODULE = HINSTANCE;
-/// Opaque window handle; the headless host has no windows, so plug-ins pass null.
+/// Window handle: a rollout or one of its controls (host/Window.h); null for no window.
 using HWND = struct HostWindow*;
 using UINT_PTR = std::uintptr_t;
+/// A colour as 0x00BBGGRR (RGB builds one).
+using COLORREF = std::uint32_t;
 using LRESULT = std::intptr_t;
 /// Timer callback: window, message (WM_TIMER), timer id, tick count in milliseconds.
 using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
@@ -23,6 +26,11 @@ inline constexpr DWORD DLL_PROCESS_ATTACH = 1;
 inline constexpr DWORD DLL_THREAD_ATTACH = 2;
 inline constexpr DWORD DLL_THREAD_DETACH = 3;
 inline constexpr UINT WM_TIMER = 0x0113;
+
+/// The colour with these red, green and blue components (0..255).
+constexpr COLORREF RGB(unsigned r, unsigned g, unsigned b) {
+    return static_cast<COLORREF>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
+}
 
 /// Copies string `id` of a module's string table into buffer (at most bufferMax - 1 characters,
 /// always terminated). Returns the characters copied, 0 when the module or the string is missing.
@@ -45,8 +53,19 @@ BOOL KillTimer(HWND window, UINT_PTR id);
 /// calls: a handler that pumps the loop itself (a progress dialog, say) gets no nested tick.
 /// Time is the loop clock in milliseconds: RunTicks and RunUntil advance it deterministically,
 /// Run follows the wall clock.
+///
+/// Posted messages (user actions on rollout controls) wait in a queue and are delivered in
+/// posting order before the next timer tick, never inside a tick handler or another posted
+/// message: RunTicks, RunUntil and Run deliver them first, DeliverPosted on its own.
 class MessageLoop {
 public:
+    /// Queues a message for delivery on the loop (after the current handler returns).
+    void PostMessage(std::function<void()> message);
+    /// Delivers every queued message in posting order, including those posted meanwhile.
+    /// Returns how many were delivered; 0 when called inside a handler (nothing nests).
+    int DeliverPosted();
+    /// Messages waiting for delivery.
+    int PendingPosted() const { return static_cast<int>(m_posted.size()); }
     /// See the free function SetTimer.
     UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapseMs, TIMERPROC callback);
     BOOL KillTimer(HWND window, UINT_PTR id);
@@ -67,8 +86,11 @@ public:
     bool HasTimer(TIMERPROC callback) const;
     int ActiveTimers() const { return static_cast<int>(m_timers.size()); }
     std::uint64_t NowMs() const { return m_nowMs; }
-    /// Stops every timer (scene reset).
-    void Clear() { m_timers.clear(); }
+    /// Stops every timer and drops the posted messages (scene reset).
+    void Clear() {
+        m_timers.clear();
+        m_posted.clear();
+    }
 
 private:
     /// Delivers the first due timer (start order) once; 0 when none is due.
@@ -82,6 +104,7 @@ private:
         std::uint64_t dueMs;
     };
     std::vector<Timer> m_timers;
+    std::deque<std::function<void()>> m_posted;
     std::uint64_t m_nowMs = 0;
     UINT_PTR m_nextId = 1;
     bool m_inHandler = false;

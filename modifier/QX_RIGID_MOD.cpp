@@ -137,14 +137,6 @@ void* QX_RIGID_MOD::GetInterface(ULONG id) {
     return Modifier::GetInterface(id);
 }
 
-void QX_RIGID_MOD::BeginEditParams(IObjParam* ip, ULONG flags, Animatable* prev) {
-    GetQXRigidModDesc()->BeginEditParams(ip, this, flags, prev);
-}
-
-void QX_RIGID_MOD::EndEditParams(IObjParam* ip, ULONG flags, Animatable* next) {
-    GetQXRigidModDesc()->EndEditParams(ip, this, flags, next);
-}
-
 // --- evaluation ---------------------------------------------------------------------------------
 
 void QX_RIGID_MOD::ApplyLegacySettings(IParamBlock2& pb) {

@@ -214,8 +214,13 @@ public:
     const std::string& LoadRefusal() const { return m_loadRefusal; }
 
     // --- editing and the continuity gizmo -------------------------------------------------------
+    /// Opens the five rollouts with their procedures (QX_RIGID_MOD_Rollouts.cpp) and tells the
+    /// dependents the modifier is being edited.
     void BeginEditParams(IObjParam* ip, ULONG flags, Animatable* prev) override;
+    /// Closes the rollouts and ends the edit.
     void EndEditParams(IObjParam* ip, ULONG flags, Animatable* next) override;
+    /// Whether the modifier's rollouts are open (between BeginEditParams and EndEditParams).
+    bool IsBeingEdited() const { return m_beingEdited; }
     int Display(TimeValue t, INode* inode, ViewExp* vpt, int flags, ModContext* mc) override;
     void GetWorldBoundBox(TimeValue t, INode* inode, ViewExp* vpt, Box3& box,
                           ModContext* mc) override;
@@ -264,6 +269,9 @@ public:
     bool Bake(Tab<INode*>* made = nullptr, QX_Bake_Report* report = nullptr);
     /// The "Capture" button's text: "Captured: N faces", or "Capture<NONE>" with no captured mesh.
     std::wstring CaptureText() const;
+    /// "Capture" pressed in (the core's input mesh becomes its captured mesh) or out (the captured
+    /// mesh is emptied). Applying the state already applied does nothing.
+    void SetCapture(bool on) { ApplyCapture(on); }
 
     /// The world's advanced values (written by the world object).
     void SetWorldSettings(const QX_RIGID_MOD_AdvancedSettings& settings) {
@@ -309,6 +317,7 @@ private:
     Mesh m_gizmoMesh;
     Control* m_gizmo = nullptr;
     bool m_previousOverride = false;
+    bool m_beingEdited = false;
     int m_captureState = -1; // "Capture" as last applied to the core: -1 none yet, 0 off, 1 on
     QX_RIGID_MOD_AdvancedSettings m_worldSettings;
     QX_RIGID_MOD_AdvancedSettings m_overrideSettings;

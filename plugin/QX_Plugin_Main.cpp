@@ -36,7 +36,8 @@ QX_MODULE_EXPORT ULONG LibVersion() {
 QX_MODULE_EXPORT BOOL DllMain(HINSTANCE instance, DWORD reason, void*) {
     if (reason == DLL_PROCESS_ATTACH) {
         MaxSDK::Util::UseLanguagePackLocale(instance);
-        QX_AttachModuleInstance(instance);
+        if (!QX_AttachModuleInstance(instance))
+            return FALSE;
         DisableThreadLibraryCalls(instance);
         RegisterNotification(ResetBodyCounter, nullptr, NOTIFY_SYSTEM_POST_RESET);
         RegisterNotification(ResetBodyCounter, nullptr, NOTIFY_FILE_PRE_OPEN);

@@ -1,9 +1,15 @@
 #include "plugin/QX_Resources.h"
 
+#include "host/DialogTemplate.h"
+#include "host/ImageList.h"
+
 #include <cstdlib>
 
-// The text of resources/QX_Strings.txt, generated into the build tree.
+// The texts of resources/QX_Strings.txt, QX_Dialogs.txt and QX_Bitmaps.txt, generated into the
+// build tree.
 extern const char* const kQXStringTableSource;
+extern const char* const kQXDialogsSource;
+extern const char* const kQXBitmapsSource;
 
 namespace {
 
@@ -51,12 +57,14 @@ std::vector<QX_String_Entry> QX_ParseStringTable(const std::string& source) {
     return entries;
 }
 
-void QX_AttachModuleInstance(HINSTANCE instance) {
+bool QX_AttachModuleInstance(HINSTANCE instance, std::string* error) {
     g_instance = instance;
     if (!instance)
-        return;
+        return true;
     for (const QX_String_Entry& entry : QX_ParseStringTable(kQXStringTableSource))
         SetStringResource(instance, static_cast<UINT>(entry.id), FromUtf8(entry.text).c_str());
+    return AddDialogResources(instance, kQXDialogsSource, "resources/QX_Dialogs.txt", error) &&
+           AddBitmapResources(instance, kQXBitmapsSource, "resources/QX_Bitmaps.txt", error);
 }
 
 HINSTANCE QX_ModuleInstance() {

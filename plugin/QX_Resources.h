@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
-/// Stores the module instance and registers the module's string table with the host. Called by
-/// DllMain on process attach (tests that link the plug-in into their own process call it with an
-/// in-process module record). Null detaches: strings are then no longer found.
-void QX_AttachModuleInstance(HINSTANCE instance);
+/// Stores the module instance and registers the module's string table, dialog templates and
+/// bitmaps with the host. Called by DllMain on process attach (tests that link the plug-in into
+/// their own process call it with an in-process module record). Null detaches: strings are then
+/// no longer found. False, with `error` naming the resource file and line, when a template or
+/// bitmap text is malformed (the module is then refused).
+bool QX_AttachModuleInstance(HINSTANCE instance, std::string* error = nullptr);
 
 /// The module instance stored at attach, or null before.
 HINSTANCE QX_ModuleInstance();

@@ -15,24 +15,6 @@ ISubObjType* QX_BULLET_OBJ::GetSubObjType(int i) {
     return i == 0 ? &gravity : nullptr;
 }
 
-void QX_BULLET_OBJ::BeginEditParams(IObjParam* ip, ULONG flags, Animatable* prev) {
-    moveMode_ = std::make_unique<MoveModBoxCMode>(this, ip);
-    rotateMode_ = std::make_unique<RotateModBoxCMode>(this, ip);
-    uscaleMode_ = std::make_unique<UScaleModBoxCMode>(this, ip);
-    nuscaleMode_ = std::make_unique<NUScaleModBoxCMode>(this, ip);
-    squashMode_ = std::make_unique<SquashModBoxCMode>(this, ip);
-    GetQX_BULLET_OBJ_Desc()->BeginEditParams(ip, this, flags, prev);
-}
-
-void QX_BULLET_OBJ::EndEditParams(IObjParam* ip, ULONG flags, Animatable* next) {
-    GetQX_BULLET_OBJ_Desc()->EndEditParams(ip, this, flags, next);
-    moveMode_.reset();
-    rotateMode_.reset();
-    uscaleMode_.reset();
-    nuscaleMode_.reset();
-    squashMode_.reset();
-}
-
 void QX_BULLET_OBJ::ActivateSubobjSel(int level, XFormModes& modes) {
     if (level != 1)
         return;

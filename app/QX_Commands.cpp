@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <sys/resource.h>
@@ -11,6 +12,7 @@
 #include "app/QX_Mesh_Sources.h"
 #include "app/QX_Progress.h"
 #include "app/QX_Session.h"
+#include "app/QX_World_Panel.h"
 #include "host/IQXBodyPlayback.h"
 #include "host/IQXWorldControl.h"
 #include "host/Interface.h"
@@ -66,11 +68,12 @@ void SampleBodies(Interface& ip, int frame, SampledMotion& motion) {
     }
 }
 
-/// Lets the message loop deliver the driver's ticks until the run is over. Returns the frames
-/// simulated. A relax run steps the start frame over and over, one tick per requested frame,
-/// and records no frames: `relaxed` gets what every tick left at the start frame.
-int RunDriver(Interface& ip, IQXWorldControl& control, const RunOptions& options, int start,
-              int end, SampledMotion& relaxed) {
+/// Lets the message loop deliver the driver's ticks until the run is over, `stop` ending the
+/// runs that do not end by themselves. Returns the frames simulated. A relax run steps the start
+/// frame over and over, one tick per requested frame, and records no frames: `relaxed` gets what
+/// every tick left at the start frame.
+int RunDriver(Interface& ip, IQXWorldControl& control, const std::function<void()>& stop,
+              const RunOptions& options, int start, int end, SampledMotion& relaxed) {
     const int frames = std::max(1, end - start);
     const bool relax = options.mode == "relax";
     Progress progress(frames, options.terminal);
@@ -89,7 +92,7 @@ int RunDriver(Interface& ip, IQXWorldControl& control, const RunOptions& options
         // Quiet idles once it reaches the time slider; relax steps the first frame until stopped.
         if ((options.mode == "quiet" && control.CurrentFrame() >= end) ||
             (relax && ticks >= frames))
-            control.StopSimulation();
+            stop();
     }
     progress.Finish();
     if (control.IsRunning()) {
@@ -97,6 +100,31 @@ int RunDriver(Interface& ip, IQXWorldControl& control, const RunOptions& options
         std::cerr << "quarix run: the driver did not stop after " << ticks << " ticks\n";
     }
     return std::min(done, frames);
+}
+
+/// Runs the world's simulation in the mode asked for: presses its mode button in the world's
+/// rollout, as a user does, or issues the driver's start request when the plug-in opens no
+/// rollout. Returns the frames simulated; `pressed` tells which way it started.
+int Simulate(Interface& ip, INode& world, IQXWorldControl& control, const RunOptions& options,
+             int start, int end, SampledMotion& relaxed, bool& pressed) {
+    static const std::map<std::string, std::pair<int, int>> kModes = {
+        {"range", {WorldButton::Range, IQXWorldControl::kRange}},
+        {"quiet", {WorldButton::Quiet, IQXWorldControl::kQuiet}},
+        {"relax", {WorldButton::Relax, IQXWorldControl::kRelax}}};
+    const auto [button, request] = kModes.at(options.mode);
+    WorldPanel panel(ip, world);
+    pressed = panel.Open();
+    std::string error;
+    if (pressed && !panel.Press(button, error))
+        throw InputError("the world's mode button: " + error);
+    if (!pressed)
+        control.StartSimulation(request);
+    // Releasing the pressed button stops the driver.
+    const auto stop = [&, button = button] {
+        if (!pressed || !panel.Pressed(button) || !panel.Press(button, error))
+            control.StopSimulation();
+    };
+    return RunDriver(ip, control, stop, options, start, end, relaxed);
 }
 
 /// Export settings for a world's range: the world node and its force sources are helpers, not
@@ -136,10 +164,7 @@ bool CheckWritable(const std::string& path, std::string& error) {
 }
 
 RunResult RunScene(const RunOptions& options) {
-    static const std::map<std::string, int> kRequests = {{"range", IQXWorldControl::kRange},
-                                                         {"quiet", IQXWorldControl::kQuiet},
-                                                         {"relax", IQXWorldControl::kRelax}};
-    if (!kRequests.count(options.mode))
+    if (options.mode != "range" && options.mode != "quiet" && options.mode != "relax")
         throw InputError("--mode must be range, quiet or relax");
     // Outputs first: a path that cannot be written fails before any simulating.
     for (const std::string* out : {&options.saveOut, &options.gltfOut}) {
@@ -153,6 +178,9 @@ RunResult RunScene(const RunOptions& options) {
     const auto loadStart = Clock::now();
     LoadSceneAny(ip, options.scene);
     result.loadMs = MsSince(loadStart);
+    // An opened scene is drawn: every object is evaluated once, which hands every rigid modifier
+    // its input mesh. A quiet run relies on it, since it keeps the views still while it runs.
+    ip.RedrawViews(ip.GetTime());
 
     INode* world = FindNodeOfClass(ip, kWorldClass);
     IParamBlock2* params = world ? WorldParams(*world) : nullptr;
@@ -174,9 +202,9 @@ RunResult RunScene(const RunOptions& options) {
     if (options.mode == "quiet")
         ip.SetTime(end * GetTicksPerFrame(), FALSE);
     const auto simStart = Clock::now();
-    control->StartSimulation(kRequests.at(options.mode));
     SampledMotion relaxed;
-    result.frames = RunDriver(ip, *control, options, start, end, relaxed);
+    result.frames =
+        Simulate(ip, *world, *control, options, start, end, relaxed, result.pressedButton);
     result.simulateMs = MsSince(simStart);
     // The records as simulated: a bake may delete the objects it bakes.
     result.records = SummarizeRecords(ip);

@@ -160,16 +160,45 @@ namespace {
 
 using namespace Testing;
 
+/// Eight stones held 40 cm over the ground, 20 frames.
+constexpr const char* kPile = R"({"format": "quarix-scene", "units": "cm", "nodes": [
+  {"name": "Stones", "mesh": {"generator": "grid", "counts": [2, 2, 2], "piece": [20, 20, 15],
+   "gap": 6}, "position": [0, 0, 40],
+   "modifiers": [{"class": "Quarix_Rigid_Mod", "params": {"Separate": false}}]},
+  {"name": "World", "object": {"class": "QX_Bullet_World",
+   "params": {"EndFrame": 20, "NodesList": ["Stones"]}}}]})";
+
+// Every mode is started by pressing the world's button, as a user does, and the driver is left
+// stopped. Quiet simulates the same frames as Range without moving the time slider.
+TEST_F(QX_Run_Plugin, ModeButtonsStartTheRunsAndQuietRecordsWhatRangeRecords) {
+    const std::string scene = TempPath("pile-modes.json");
+    WriteText(scene, kPile);
+    RunOptions options;
+    options.scene = scene;
+    const RunResult range = RunScene(options);
+    EXPECT_TRUE(range.pressedButton);
+    EXPECT_EQ(range.records.recordedFrames, 21);
+    options.mode = "quiet";
+    const RunResult quiet = RunScene(options);
+    EXPECT_TRUE(quiet.pressedButton);
+    EXPECT_EQ(quiet.records.recordedFrames, 21);
+    EXPECT_EQ(quiet.records.hash, range.records.hash);
+    options.mode = "relax";
+    EXPECT_TRUE(RunScene(options).pressedButton);
+    Interface& ip = *GetCOREInterface();
+    INode* world = FindNodeOfClass(ip, "QX_Bullet_World");
+    ASSERT_NE(world, nullptr);
+    IQXWorldControl* control = GetWorldControlInterface(world->GetObjectRef());
+    ASSERT_NE(control, nullptr);
+    EXPECT_FALSE(control->IsRunning());
+    std::remove(scene.c_str());
+}
+
 // A relax run records no frames, only each stone's relaxed start: the hash, the saved scene and
 // the .glb must still carry the settling.
 TEST_F(QX_Run_Plugin, RelaxRunSettlesVisiblyAndHashesTheRelaxedStart) {
     const std::string scene = TempPath("pile.json");
-    WriteText(scene, R"({"format": "quarix-scene", "units": "cm", "nodes": [
-      {"name": "Stones", "mesh": {"generator": "grid", "counts": [2, 2, 2], "piece": [20, 20, 15],
-       "gap": 6}, "position": [0, 0, 40],
-       "modifiers": [{"class": "Quarix_Rigid_Mod", "params": {"Separate": false}}]},
-      {"name": "World", "object": {"class": "QX_Bullet_World",
-       "params": {"EndFrame": 20, "NodesList": ["Stones"]}}}]})");
+    WriteText(scene, kPile);
     RunOptions options;
     options.scene = scene;
     options.mode = "relax";

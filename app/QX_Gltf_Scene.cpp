@@ -83,7 +83,7 @@ class SceneExporter {
 public:
     SceneExporter(Interface& ip, const SceneExportOptions& options)
         : m_ip(ip), m_skip(options.skip), m_first(options.firstFrame),
-          m_last(std::max(options.firstFrame, options.lastFrame)),
+          m_last(std::max(options.firstFrame, options.lastFrame)), m_sampled(options.sampled),
           m_metres(ip.GetMasterScale(UNITS_METERS)) {}
 
     bool Write(const std::string& path, std::string& error, SceneExportStats* stats) {
@@ -243,12 +243,7 @@ private:
             if (mesh < 0)
                 continue;
             // Frames outside the body's life hold the nearest transform it had, hidden.
-            std::vector<std::pair<Matrix3, bool>> samples;
-            for (int f = m_first; f <= m_last; ++f) {
-                Matrix3 tm;
-                const bool alive = playback.GetBodyTM(i, float(f), tm);
-                samples.emplace_back(tm, alive);
-            }
+            std::vector<std::pair<Matrix3, bool>> samples = BodySamples(node, playback, i);
             FillDeadSamples(samples);
             Track track;
             for (const auto& [tm, alive] : samples)
@@ -256,6 +251,29 @@ private:
             AddNode(bodyName, mesh, track);
             ++m_stats.bodies;
         }
+    }
+
+    /// Body i's transform and life at every exported frame: sampled by the caller when the
+    /// options hold the node, else as recorded.
+    std::vector<std::pair<Matrix3, bool>> BodySamples(INode& node, IQXBodyPlayback& playback,
+                                                      int i) const {
+        std::vector<std::pair<Matrix3, bool>> samples;
+        const auto sampled = m_sampled ? m_sampled->find(&node) : SampledMotion::const_iterator();
+        if (m_sampled && sampled != m_sampled->end() && !sampled->second.empty()) {
+            const std::vector<BodyPoses>& motion = sampled->second;
+            for (int f = m_first; f <= m_last; ++f) {
+                const BodyPoses& at = motion[std::min(size_t(f - m_first), motion.size() - 1)];
+                samples.push_back(size_t(i) < at.size() ? at[size_t(i)]
+                                                        : std::make_pair(Matrix3(), false));
+            }
+            return samples;
+        }
+        for (int f = m_first; f <= m_last; ++f) {
+            Matrix3 tm;
+            const bool alive = playback.GetBodyTM(i, float(f), tm);
+            samples.emplace_back(tm, alive);
+        }
+        return samples;
     }
 
     /// Gives frames where a body is not alive the transform of the nearest earlier frame where
@@ -299,6 +317,7 @@ private:
     Interface& m_ip;
     const std::set<INode*>& m_skip;
     int m_first, m_last;
+    const SampledMotion* m_sampled;
     double m_metres;
     GlbBuilder m_b;
     int m_times = -1;

@@ -174,6 +174,7 @@ void QX_BULLET_OBJ::BeginEditParams(IObjParam* ip, ULONG flags, Animatable* prev
     uscaleMode_ = std::make_unique<UScaleModBoxCMode>(this, ip);
     nuscaleMode_ = std::make_unique<NUScaleModBoxCMode>(this, ip);
     squashMode_ = std::make_unique<SquashModBoxCMode>(this, ip);
+    SimpleObject2::BeginEditParams(ip, flags, prev);
     GetQX_BULLET_OBJ_Desc()->BeginEditParams(ip, this, flags, prev);
     if (!pblock2)
         return;
@@ -198,6 +199,7 @@ void QX_BULLET_OBJ::EndEditParams(IObjParam* ip, ULONG flags, Animatable* next) 
     squashMode_.reset();
     if (ip)
         ip->ClearPickMode();
+    SimpleObject2::EndEditParams(ip, flags, next);
     GetQX_BULLET_OBJ_Desc()->EndEditParams(ip, this, flags, next);
     mainRolloutWindow = nullptr;
     PushWorldDefaults();

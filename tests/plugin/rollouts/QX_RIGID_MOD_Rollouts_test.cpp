@@ -170,6 +170,19 @@ TEST_F(ModifierRolloutsTest, SuffixIsWrittenQuietlyAndTheKeyboardComesBack) {
     EXPECT_TRUE(Host().GetAcceleratorsEnabled());
 }
 
+TEST_F(ModifierRolloutsTest, SuffixChangesAreWrittenWithoutNotifying) {
+    OpenBox();
+    // A keystroke in the box: its text changes and the procedure hears EN_CHANGE.
+    SetDlgItemText(Rollout(kAnimation), C::Suffix, _T("_x_"));
+    mod->GetCore().changedMark = 0;
+    IParamMap2* map = pb->GetMap(4);
+    ASSERT_NE(map, nullptr);
+    map->CallUserProc(WM_COMMAND, MAKEWPARAM(C::Suffix, EN_CHANGE), 0);
+    EXPECT_EQ(MSTR(pb->GetStr(P::ExplodeSuffix, 0)), MSTR(_T("_x_")));
+    EXPECT_EQ(mod->GetCore().changedMark, 0); // the modifier heard nothing
+    EXPECT_TRUE(pb->NotificationsEnabled());
+}
+
 /// The box simulated for `frames` frames by the world's "Range" (rollouts closed meanwhile).
 class SimulatedModifierTest : public ModifierRolloutsTest {
 protected:

@@ -1,11 +1,5 @@
 // The engine with the real plug-in: what it publishes, that a snapshot once read never changes,
 // and the refusals of its actions before they reach the scene.
-#include <cmath>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <thread>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -13,29 +7,16 @@
 #include "app/studio/QX_Studio_Engine.h"
 #include "app/studio/QX_Studio_Request.h"
 #include "host/Interface.h"
+#include "tests/studio/QX_Studio_Test_Support.h"
 
 using namespace Quarix::Studio;
 using nlohmann::json;
+using Quarix::Studio::Testing::StatusOf;
 
 namespace {
 
-/// Eight stones over the ground and a world of frames 0..20 that simulates them.
-constexpr const char* kPile = R"({"format": "quarix-scene", "units": "cm", "nodes": [
-  {"name": "Stones", "mesh": {"generator": "grid", "counts": [2, 2, 2], "piece": [20, 20, 15],
-   "gap": 6}, "position": [0, 0, 40],
-   "modifiers": [{"class": "Quarix_Rigid_Mod", "params": {"Separate": false}}]},
-  {"name": "World", "object": {"class": "QX_Bullet_World",
-   "params": {"EndFrame": 20, "NodesList": ["Stones"]}}}]})";
-
-template <class F>
-int StatusOf(F&& f) {
-    try {
-        f();
-    } catch (const StudioError& e) {
-        return e.status();
-    }
-    return 0;
-}
+/// A grid of stones over the ground and a world of frames 0..30 that simulates them.
+const std::string kScene = std::string(QX_SOURCE_DIR) + "/scenes/relaxed-pile.json";
 
 class StudioEngine : public ::testing::Test {
 protected:
@@ -46,16 +27,8 @@ protected:
             return Quarix::App::LoadPlugins(ip, QX_PLUGIN_DIR, errors) > 0;
         }();
         ASSERT_TRUE(loaded);
-        m_scene = (std::filesystem::temp_directory_path() /
-                   ("qx_studio_" + std::to_string(getpid()) + "_pile.json"))
-                      .string();
-        std::ofstream(m_scene) << kPile;
         m_engine = std::make_unique<Engine>(ip);
-        m_engine->Load(m_scene);
-    }
-    void TearDown() override {
-        m_engine.reset();
-        std::remove(m_scene.c_str());
+        m_engine->Load(kScene);
     }
 
     /// The handle ("id") of the node named `name` in the published tree, or -1.
@@ -66,7 +39,6 @@ protected:
         return -1;
     }
 
-    std::string m_scene;
     std::unique_ptr<Engine> m_engine;
 };
 
@@ -80,7 +52,7 @@ TEST_F(StudioEngine, PublishesEveryFrameOfTheRangeForEveryPiece) {
     const size_t pieces = snap->pieces->pieces.size();
     EXPECT_GT(pieces, 0u);
     EXPECT_EQ(snap->firstFrame, 0);
-    ASSERT_EQ(snap->frames.size(), 21u);
+    ASSERT_EQ(snap->frames.size(), 31u);
     for (const auto& block : snap->frames) {
         ASSERT_NE(block, nullptr);
         EXPECT_EQ(block->values.size(), pieces * 7);
@@ -107,7 +79,7 @@ TEST_F(StudioEngine, AHeldSnapshotNeverChanges) {
 TEST_F(StudioEngine, ActionsRefuseBadTargetsWithoutChangingTheScene) {
     const auto before = m_engine->Published();
     EXPECT_EQ(StatusOf([&] { m_engine->SetFrame(-1); }), 422);
-    EXPECT_EQ(StatusOf([&] { m_engine->SetFrame(21); }), 422);
+    EXPECT_EQ(StatusOf([&] { m_engine->SetFrame(31); }), 422);
     EXPECT_EQ(StatusOf([&] { m_engine->NodeOf(0xfffffff0u); }), 404);
     EXPECT_EQ(StatusOf([&] { m_engine->NodeMesh(0xfffffff0u, 0); }), 404);
     EXPECT_EQ(StatusOf([&] { m_engine->Pick(1); }), 409); // no pick mode runs

@@ -9,26 +9,12 @@
 #include "app/QX_Rotation.h"
 #include "app/studio/QX_Studio_Request.h"
 #include "app/studio/QX_Studio_Scene.h"
+#include "tests/studio/QX_Studio_Test_Support.h"
 
 namespace fs = std::filesystem;
 using namespace Quarix::Studio;
 using nlohmann::json;
-
-namespace {
-
-/// The status of the StudioError `f` throws, or 0 when it throws none.
-template <class F>
-int StatusOf(F&& f) {
-    try {
-        f();
-    } catch (const StudioError& e) {
-        EXPECT_NE(std::string(e.what()), "");
-        return e.status();
-    }
-    return 0;
-}
-
-} // namespace
+using Quarix::Studio::Testing::StatusOf;
 
 TEST(StudioRequest, JsonBodiesMustBeObjects) {
     EXPECT_EQ(ParseJsonObject(R"({"frame": 3})")["frame"], 3);

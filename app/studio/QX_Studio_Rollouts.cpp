@@ -143,7 +143,10 @@ void RolloutDesk::Act(const json& action) {
         done = script.SetSpinner(window, id, value, &error);
     } else if (kind == "select" || kind == "doubleclick" || kind == "combo") {
         const int index = ItemIndex(action, control);
-        const bool extend = action.value("extend", false);
+        const auto extendField = action.find("extend");
+        if (extendField != action.end() && !extendField->is_boolean())
+            throw StudioError(400, "\"extend\" must be true or false, not " + extendField->dump());
+        const bool extend = extendField != action.end() && extendField->get<bool>();
         done = kind == "select"        ? script.SelectListItem(window, id, index, extend, &error)
                : kind == "doubleclick" ? script.DoubleClick(window, id, index, &error)
                                        : script.SelectComboItem(window, id, index, &error);

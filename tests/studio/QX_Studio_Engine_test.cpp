@@ -33,7 +33,8 @@ protected:
 
     /// The handle ("id") of the node named `name` in the published tree, or -1.
     long long HandleOf(const std::string& name) const {
-        for (const json& node : m_engine->Published()->tree["nodes"])
+        const auto snap = m_engine->Published();
+        for (const json& node : snap->tree["nodes"])
             if (node.value("name", "") == name)
                 return node["id"].get<long long>();
         return -1;
@@ -113,4 +114,72 @@ TEST_F(StudioEngine, JobsNeverRunAreAnswered) {
     std::future<json> pending = m_engine->Post([](Engine&) { return json(1); });
     m_engine.reset();
     EXPECT_EQ(StatusOf([&] { pending.get(); }), 503);
+}
+
+// Rollout actions arrive as JSON from the page: malformed ones are refused with a 4xx, never a
+// crash or a 500, and a spinner keeps its value when the new one lies outside its range.
+TEST_F(StudioEngine, RolloutActionsAreValidatedBeforeTheyReachAControl) {
+    const long long stones = HandleOf("Stones");
+    ASSERT_GE(stones, 0);
+    const json open = m_engine->Rollouts(std::uint32_t(stones));
+    json spinner, list;
+    int serial = -1, listSerial = -1;
+    for (const json& r : open["rollouts"])
+        for (const json& c : r["controls"]) {
+            if (spinner.is_null() && c["kind"] == "spinner" && c["enabled"].get<bool>() &&
+                c["max"].get<double>() < 1e6) {
+                spinner = c;
+                serial = r["serial"].get<int>();
+            }
+        }
+    ASSERT_FALSE(spinner.is_null()) << open.dump();
+    const int id = spinner["id"].get<int>();
+    const auto act = [&](json action) { m_engine->RolloutAction(action); };
+    EXPECT_EQ(StatusOf([&] { act(json::object()); }), 400);
+    EXPECT_EQ(StatusOf([&] {
+                  act({{"rollout", 999999}, {"control", id}, {"action", "click"}});
+              }),
+              404);
+    EXPECT_EQ(StatusOf([&] {
+                  act({{"rollout", serial}, {"control", 0xfffe}, {"action", "click"}});
+              }),
+              404);
+    EXPECT_EQ(StatusOf([&] {
+                  act({{"rollout", serial}, {"control", id}, {"action", "zap"}});
+              }),
+              400);
+    const json base = {{"rollout", serial}, {"control", id}, {"action", "spinner"}};
+    EXPECT_EQ(StatusOf([&] { act(base); }), 400); // no value
+    json text = base;
+    text["value"] = "3";
+    EXPECT_EQ(StatusOf([&] { act(text); }), 400);
+    json high = base;
+    high["value"] = spinner["max"].get<double>() + 1.0;
+    EXPECT_EQ(StatusOf([&] { act(high); }), 422);
+    // The spinner still shows what it showed.
+    const json after = m_engine->Rollouts(std::uint32_t(stones));
+    for (const json& r : after["rollouts"])
+        for (const json& c : r["controls"])
+            if (r["serial"] == serial && c["id"] == id)
+                EXPECT_EQ(c["value"], spinner["value"]);
+    // A list with items (the world's list of simulated nodes holds the stones): an "extend" that
+    // is not a boolean is the request's fault.
+    const long long world = HandleOf("World");
+    ASSERT_GE(world, 0);
+    const json worldRollouts = m_engine->Rollouts(std::uint32_t(world));
+    for (const json& r : worldRollouts["rollouts"])
+        for (const json& c : r["controls"])
+            if (list.is_null() && c["kind"] == "list" && !c["items"].empty()) {
+                list = c;
+                listSerial = r["serial"].get<int>();
+            }
+    ASSERT_FALSE(list.is_null());
+    {
+        const json select = {{"rollout", listSerial},
+                             {"control", list["id"]},
+                             {"action", "select"},
+                             {"index", 0},
+                             {"extend", "yes"}};
+        EXPECT_EQ(StatusOf([&] { act(select); }), 400);
+    }
 }

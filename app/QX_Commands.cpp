@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <sys/resource.h>
@@ -11,6 +12,7 @@
 #include "app/QX_Mesh_Sources.h"
 #include "app/QX_Progress.h"
 #include "app/QX_Session.h"
+#include "app/QX_World_Panel.h"
 #include "host/IQXBodyPlayback.h"
 #include "host/IQXWorldControl.h"
 #include "host/Interface.h"
@@ -50,11 +52,30 @@ IParamBlock2* WorldParams(INode& world) {
     return obj && obj->NumParamBlocks() > 0 ? obj->GetParamBlock(0) : nullptr;
 }
 
-/// Lets the message loop deliver the driver's ticks until the run is over. Returns the frames
-/// simulated.
-int RunDriver(Interface& ip, IQXWorldControl& control, const RunOptions& options, int start,
-              int end) {
+/// Appends to `motion` the bodies of every simulated object as they are shown at `frame`.
+void SampleBodies(Interface& ip, int frame, SampledMotion& motion) {
+    for (INode* node : ip.AllNodes()) {
+        IQXBodyPlayback* playback = FindBodyPlayback(*node);
+        if (!playback)
+            continue;
+        BodyPoses poses;
+        for (int i = 0; i < playback->BodyCount(); ++i) {
+            Matrix3 tm;
+            const bool alive = playback->GetBodyTM(i, float(frame), tm);
+            poses.emplace_back(tm, alive);
+        }
+        motion[node].push_back(std::move(poses));
+    }
+}
+
+/// Lets the message loop deliver the driver's ticks until the run is over, `stop` ending the
+/// runs that do not end by themselves. Returns the frames simulated. A relax run steps the start
+/// frame over and over, one tick per requested frame, and records no frames: `relaxed` gets what
+/// every tick left at the start frame.
+int RunDriver(Interface& ip, IQXWorldControl& control, const std::function<void()>& stop,
+              const RunOptions& options, int start, int end, SampledMotion& relaxed) {
     const int frames = std::max(1, end - start);
+    const bool relax = options.mode == "relax";
     Progress progress(frames, options.terminal);
     MessageLoop& loop = ip.GetMessageLoop();
     // Every tick simulates at most one frame; the bound only stops a driver that never ends.
@@ -63,13 +84,15 @@ int RunDriver(Interface& ip, IQXWorldControl& control, const RunOptions& options
     int done = 0;
     while (control.IsRunning() && ticks < maxTicks) {
         ticks += loop.RunTicks(1);
-        done = options.mode == "relax" ? ticks : control.CurrentFrame() - start;
+        done = relax ? ticks : control.CurrentFrame() - start;
+        if (relax)
+            SampleBodies(ip, start, relaxed);
         progress.Update(std::min(done, frames),
-                        CountBodiesAlive(ip, start + std::min(done, frames)));
+                        CountBodiesAlive(ip, relax ? start : start + std::min(done, frames)));
         // Quiet idles once it reaches the time slider; relax steps the first frame until stopped.
         if ((options.mode == "quiet" && control.CurrentFrame() >= end) ||
-            (options.mode == "relax" && ticks >= frames))
-            control.StopSimulation();
+            (relax && ticks >= frames))
+            stop();
     }
     progress.Finish();
     if (control.IsRunning()) {
@@ -77,6 +100,31 @@ int RunDriver(Interface& ip, IQXWorldControl& control, const RunOptions& options
         std::cerr << "quarix run: the driver did not stop after " << ticks << " ticks\n";
     }
     return std::min(done, frames);
+}
+
+/// Runs the world's simulation in the mode asked for: presses its mode button in the world's
+/// rollout, as a user does, or issues the driver's start request when the plug-in opens no
+/// rollout. Returns the frames simulated; `pressed` tells which way it started.
+int Simulate(Interface& ip, INode& world, IQXWorldControl& control, const RunOptions& options,
+             int start, int end, SampledMotion& relaxed, bool& pressed) {
+    static const std::map<std::string, std::pair<int, int>> kModes = {
+        {"range", {WorldButton::Range, IQXWorldControl::kRange}},
+        {"quiet", {WorldButton::Quiet, IQXWorldControl::kQuiet}},
+        {"relax", {WorldButton::Relax, IQXWorldControl::kRelax}}};
+    const auto [button, request] = kModes.at(options.mode);
+    WorldPanel panel(ip, world);
+    pressed = panel.Open();
+    std::string error;
+    if (pressed && !panel.Press(button, error))
+        throw InputError("the world's mode button: " + error);
+    if (!pressed)
+        control.StartSimulation(request);
+    // Releasing the pressed button stops the driver.
+    const auto stop = [&, button = button] {
+        if (!pressed || !panel.Pressed(button) || !panel.Press(button, error))
+            control.StopSimulation();
+    };
+    return RunDriver(ip, control, stop, options, start, end, relaxed);
 }
 
 /// Export settings for a world's range: the world node and its force sources are helpers, not
@@ -116,14 +164,8 @@ bool CheckWritable(const std::string& path, std::string& error) {
 }
 
 RunResult RunScene(const RunOptions& options) {
-    static const std::map<std::string, int> kRequests = {{"range", IQXWorldControl::kRange},
-                                                         {"quiet", IQXWorldControl::kQuiet},
-                                                         {"relax", IQXWorldControl::kRelax}};
-    if (!kRequests.count(options.mode))
+    if (options.mode != "range" && options.mode != "quiet" && options.mode != "relax")
         throw InputError("--mode must be range, quiet or relax");
-    if (options.bake)
-        throw InputError("--bake is not available yet: the rigid modifier offers no bake to the "
-                         "application");
     // Outputs first: a path that cannot be written fails before any simulating.
     for (const std::string* out : {&options.saveOut, &options.gltfOut}) {
         std::string error;
@@ -136,6 +178,9 @@ RunResult RunScene(const RunOptions& options) {
     const auto loadStart = Clock::now();
     LoadSceneAny(ip, options.scene);
     result.loadMs = MsSince(loadStart);
+    // An opened scene is drawn: every object is evaluated once, which hands every rigid modifier
+    // its input mesh. A quiet run relies on it, since it keeps the views still while it runs.
+    ip.RedrawViews(ip.GetTime());
 
     INode* world = FindNodeOfClass(ip, kWorldClass);
     IParamBlock2* params = world ? WorldParams(*world) : nullptr;
@@ -157,9 +202,21 @@ RunResult RunScene(const RunOptions& options) {
     if (options.mode == "quiet")
         ip.SetTime(end * GetTicksPerFrame(), FALSE);
     const auto simStart = Clock::now();
-    control->StartSimulation(kRequests.at(options.mode));
-    result.frames = RunDriver(ip, *control, options, start, end);
+    SampledMotion relaxed;
+    result.frames =
+        Simulate(ip, *world, *control, options, start, end, relaxed, result.pressedButton);
     result.simulateMs = MsSince(simStart);
+    // The records as simulated: a bake may delete the objects it bakes.
+    result.records = SummarizeRecords(ip);
+    SceneExportOptions exportOptions = ExportOptionsFor(world, start, end);
+    // (A bake replaces the sampled nodes by nodes placed at the relaxed start.)
+    if (options.mode == "relax" && !options.bake)
+        exportOptions.sampled = &relaxed;
+    if (options.bake) {
+        result.baked = BakeSimulatedObjects(ip);
+        // An object kept beside its baked nodes would show twice.
+        exportOptions.skip.insert(result.baked.keptSources.begin(), result.baked.keptSources.end());
+    }
 
     if (!options.saveOut.empty()) {
         const auto t = Clock::now();
@@ -171,12 +228,10 @@ RunResult RunScene(const RunOptions& options) {
     if (!options.gltfOut.empty()) {
         const auto t = Clock::now();
         std::string error;
-        if (!ExportSceneGltf(ip, ExportOptionsFor(world, start, end), options.gltfOut, error,
-                             &result.exported))
+        if (!ExportSceneGltf(ip, exportOptions, options.gltfOut, error, &result.exported))
             throw InputError(error);
         result.gltfMs = MsSince(t);
     }
-    result.records = SummarizeRecords(ip);
     return result;
 }
 
@@ -197,6 +252,12 @@ int CommandRun(const RunOptions& options) {
     std::cout << "frames: " << r.frames << "\nbodies: " << r.records.bodiesAliveAtEnd
               << " alive at the end (" << r.records.bodies
               << " made)\nms per frame: " << r.msPerFrame() << "\n";
+    if (options.bake)
+        std::cout << "baked: " << r.baked.objects << " objects into " << r.baked.nodes
+                  << " nodes\n";
+    if (r.baked.skippedRecords > 0)
+        std::cerr << "quarix run: warning: " << r.baked.skippedRecords
+                  << " damaged body records were not baked\n";
     if (!options.saveOut.empty())
         std::cout << "saved: " << options.saveOut << "\n";
     if (!options.gltfOut.empty())
@@ -206,9 +267,9 @@ int CommandRun(const RunOptions& options) {
     if (options.json) {
         std::printf("{\"frames\": %d, \"bodies\": %d, \"bodies_alive\": %d, \"ms_per_frame\": "
                     "%.3f, \"load_ms\": %.3f, \"save_ms\": %.3f, \"gltf_ms\": %.3f, "
-                    "\"peak_rss_mb\": %.1f, \"hash\": \"%s\"}\n",
+                    "\"peak_rss_mb\": %.1f, \"baked_nodes\": %d, \"hash\": \"%s\"}\n",
                     r.frames, r.records.bodies, r.records.bodiesAliveAtEnd, r.msPerFrame(),
-                    r.loadMs, r.saveMs, r.gltfMs, PeakRssMb(), hash.c_str());
+                    r.loadMs, r.saveMs, r.gltfMs, PeakRssMb(), r.baked.nodes, hash.c_str());
     }
     return 0;
 }

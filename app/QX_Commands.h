@@ -30,15 +30,20 @@ struct RunOptions {
 /// What a run did and measured.
 struct RunResult {
     int frames = 0;
+    /// The run was started by pressing the world's mode button (not by a start request).
+    bool pressedButton = false;
     double loadMs = 0.0, simulateMs = 0.0, saveMs = 0.0, gltfMs = 0.0;
+    /// The recorded bodies, taken before any bake.
     RecordSummary records;
+    BakeSummary baked;
     SceneExportStats exported;
     double msPerFrame() const { return frames > 0 ? simulateMs / frames : 0.0; }
 };
 
 /// Loads the plug-in folder and the scene into the host, simulates it through the world's
-/// driver and the host's message loop, then saves and exports as asked. Throws InputError for
-/// refused options, input or output (output paths are checked before the scene is read).
+/// driver and the host's message loop (started by the world's mode button), bakes every simulated
+/// object when asked, then saves and exports. Throws InputError for refused options, input or
+/// output (output paths are checked before the scene is read).
 RunResult RunScene(const RunOptions& options);
 
 /// RunScene with a report on stdout (and the JSON summary line with options.json).

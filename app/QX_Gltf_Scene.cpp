@@ -4,6 +4,7 @@
 #include <map>
 
 #include "app/QX_Glb_Builder.h"
+#include "app/QX_Rotation.h"
 #include "app/QX_Session.h"
 #include "host/IQXBodyPlayback.h"
 #include "host/Interface.h"
@@ -38,37 +39,8 @@ Trs ToTrs(const Matrix3& m, double metres) {
         out.s[0] = -out.s[0];
         axis[0] = axis[0] * -1.0f;
     }
-    // R maps column vectors: its columns are the images of the axes.
-    const auto r = [&](int row, int col) { return double(axis[col][row]); };
-    double x, y, z, w;
-    const double trace = r(0, 0) + r(1, 1) + r(2, 2);
-    if (trace > 0.0) {
-        const double k = 0.5 / std::sqrt(trace + 1.0);
-        w = 0.25 / k;
-        x = (r(2, 1) - r(1, 2)) * k;
-        y = (r(0, 2) - r(2, 0)) * k;
-        z = (r(1, 0) - r(0, 1)) * k;
-    } else if (r(0, 0) > r(1, 1) && r(0, 0) > r(2, 2)) {
-        const double k = 2.0 * std::sqrt(1.0 + r(0, 0) - r(1, 1) - r(2, 2));
-        w = (r(2, 1) - r(1, 2)) / k;
-        x = 0.25 * k;
-        y = (r(0, 1) + r(1, 0)) / k;
-        z = (r(0, 2) + r(2, 0)) / k;
-    } else if (r(1, 1) > r(2, 2)) {
-        const double k = 2.0 * std::sqrt(1.0 + r(1, 1) - r(0, 0) - r(2, 2));
-        w = (r(0, 2) - r(2, 0)) / k;
-        x = (r(0, 1) + r(1, 0)) / k;
-        y = 0.25 * k;
-        z = (r(1, 2) + r(2, 1)) / k;
-    } else {
-        const double k = 2.0 * std::sqrt(1.0 + r(2, 2) - r(0, 0) - r(1, 1));
-        w = (r(1, 0) - r(0, 1)) / k;
-        x = (r(0, 2) + r(2, 0)) / k;
-        y = (r(1, 2) + r(2, 1)) / k;
-        z = 0.25 * k;
-    }
-    const double n = std::sqrt(x * x + y * y + z * z + w * w);
-    const double q[4] = {x / n, y / n, z / n, w / n};
+    double q[4];
+    RotationQuaternion(axis, q);
     for (int i = 0; i < 4; ++i)
         out.q[i] = float(q[i]);
     const Point3 t = m.GetTrans();
@@ -111,7 +83,7 @@ class SceneExporter {
 public:
     SceneExporter(Interface& ip, const SceneExportOptions& options)
         : m_ip(ip), m_skip(options.skip), m_first(options.firstFrame),
-          m_last(std::max(options.firstFrame, options.lastFrame)),
+          m_last(std::max(options.firstFrame, options.lastFrame)), m_sampled(options.sampled),
           m_metres(ip.GetMasterScale(UNITS_METERS)) {}
 
     bool Write(const std::string& path, std::string& error, SceneExportStats* stats) {
@@ -271,12 +243,7 @@ private:
             if (mesh < 0)
                 continue;
             // Frames outside the body's life hold the nearest transform it had, hidden.
-            std::vector<std::pair<Matrix3, bool>> samples;
-            for (int f = m_first; f <= m_last; ++f) {
-                Matrix3 tm;
-                const bool alive = playback.GetBodyTM(i, float(f), tm);
-                samples.emplace_back(tm, alive);
-            }
+            std::vector<std::pair<Matrix3, bool>> samples = BodySamples(node, playback, i);
             FillDeadSamples(samples);
             Track track;
             for (const auto& [tm, alive] : samples)
@@ -284,6 +251,29 @@ private:
             AddNode(bodyName, mesh, track);
             ++m_stats.bodies;
         }
+    }
+
+    /// Body i's transform and life at every exported frame: sampled by the caller when the
+    /// options hold the node, else as recorded.
+    std::vector<std::pair<Matrix3, bool>> BodySamples(INode& node, IQXBodyPlayback& playback,
+                                                      int i) const {
+        std::vector<std::pair<Matrix3, bool>> samples;
+        const auto sampled = m_sampled ? m_sampled->find(&node) : SampledMotion::const_iterator();
+        if (m_sampled && sampled != m_sampled->end() && !sampled->second.empty()) {
+            const std::vector<BodyPoses>& motion = sampled->second;
+            for (int f = m_first; f <= m_last; ++f) {
+                const BodyPoses& at = motion[std::min(size_t(f - m_first), motion.size() - 1)];
+                samples.push_back(size_t(i) < at.size() ? at[size_t(i)]
+                                                        : std::make_pair(Matrix3(), false));
+            }
+            return samples;
+        }
+        for (int f = m_first; f <= m_last; ++f) {
+            Matrix3 tm;
+            const bool alive = playback.GetBodyTM(i, float(f), tm);
+            samples.emplace_back(tm, alive);
+        }
+        return samples;
     }
 
     /// Gives frames where a body is not alive the transform of the nearest earlier frame where
@@ -327,6 +317,7 @@ private:
     Interface& m_ip;
     const std::set<INode*>& m_skip;
     int m_first, m_last;
+    const SampledMotion* m_sampled;
     double m_metres;
     GlbBuilder m_b;
     int m_times = -1;

@@ -7,13 +7,24 @@
 // Z-up in its system unit; glTF is Y-up in metres: positions are converted to metres and a root
 // node turns Z-up into Y-up.
 
+#include <map>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "host/Matrix3.h"
 
 class Interface;
 class INode;
 
 namespace Quarix::App {
+
+/// The bodies of one simulated object at one moment: per body, its world transform and whether
+/// it is alive (what IQXBodyPlayback::GetBodyTM answers).
+using BodyPoses = std::vector<std::pair<Matrix3, bool>>;
+/// Motion sampled by the caller, per simulated node: its bodies at successive samples.
+using SampledMotion = std::map<INode*, std::vector<BodyPoses>>;
 
 /// What to export.
 struct SceneExportOptions {
@@ -22,6 +33,10 @@ struct SceneExportOptions {
     int lastFrame = 100;
     /// Nodes left out (the world's icon, force sources: helpers, not scene geometry).
     std::set<INode*> skip;
+    /// When set, the nodes it holds move as sampled instead of as recorded: sample k shows at
+    /// frame firstFrame + k, later frames hold the last sample. A relax run records no frames;
+    /// its motion is what the viewports showed tick after tick. Not owned.
+    const SampledMotion* sampled = nullptr;
 };
 
 /// What an export wrote.

@@ -4,9 +4,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 
 #include "app/QX_Mesh_Sources.h"
 #include "app/QX_Scene_Json.h"
+#include "host/IQXBake.h"
 #include "host/IQXBodyPlayback.h"
 #include "host/Interface.h"
 #include "host/Modifier.h"
@@ -16,19 +18,14 @@ namespace Quarix::App {
 
 namespace {
 
-/// The modifiers of a node's stack, top first, through nested derived objects; and its base
-/// object.
-std::vector<Modifier*> StackOf(INode& node, Object*& base) {
-    std::vector<Modifier*> mods;
-    Object* obj = node.GetObjectRef();
-    while (obj && obj->SuperClassID() == GEN_DERIVOB_CLASS_ID) {
-        auto* derived = static_cast<IDerivedObject*>(obj);
-        for (int i = 0; i < derived->NumModifiers(); ++i)
-            mods.push_back(derived->GetModifier(i));
-        obj = derived->GetObjRef();
+/// The first modifier of a node's stack, from the top, that answers interface `id`, or null.
+Modifier* FindModifierOffering(INode& node, ULONG id) {
+    Object* base = nullptr;
+    for (Modifier* mod : StackOf(node, base)) {
+        if (mod && mod->GetInterface(id))
+            return mod;
     }
-    base = obj;
-    return mods;
+    return nullptr;
 }
 
 std::string ClassName(Animatable* anim) {
@@ -86,6 +83,19 @@ void Mix(std::uint64_t& hash, const void* data, size_t bytes) {
 
 } // namespace
 
+std::vector<Modifier*> StackOf(INode& node, Object*& base) {
+    std::vector<Modifier*> mods;
+    Object* obj = node.GetObjectRef();
+    while (obj && obj->SuperClassID() == GEN_DERIVOB_CLASS_ID) {
+        auto* derived = static_cast<IDerivedObject*>(obj);
+        for (int i = 0; i < derived->NumModifiers(); ++i)
+            mods.push_back(derived->GetModifier(i));
+        obj = derived->GetObjRef();
+    }
+    base = obj;
+    return mods;
+}
+
 std::string PluginFolder() {
     if (const char* env = std::getenv("QUARIX_PLUGINS"); env && *env)
         return env;
@@ -133,12 +143,42 @@ void LoadSceneAny(Interface& ip, const std::string& path) {
 }
 
 IQXBodyPlayback* FindBodyPlayback(INode& node) {
-    Object* base = nullptr;
-    for (Modifier* mod : StackOf(node, base)) {
-        if (IQXBodyPlayback* p = GetBodyPlaybackInterface(mod))
-            return p;
+    return GetBodyPlaybackInterface(FindModifierOffering(node, I_QX_BODY_PLAYBACK));
+}
+
+BakeSummary BakeSimulatedObjects(Interface& ip) {
+    struct Job {
+        INode* node;
+        Modifier* mod;
+        IQXBake* bake;
+        int end; // one past the last recorded frame
+    };
+    // The objects first: every bake adds nodes, and may delete the node it baked.
+    std::vector<Job> jobs;
+    for (INode* node : ip.AllNodes()) {
+        IQXBodyPlayback* playback = FindBodyPlayback(*node);
+        if (!playback || playback->BodyCount() == 0)
+            continue;
+        if (Modifier* mod = FindModifierOffering(*node, I_QX_BAKE))
+            jobs.push_back({node, mod, GetBakeInterface(mod),
+                            playback->FirstFrame() + playback->RecordedFrameCount()});
     }
-    return nullptr;
+    BakeSummary summary;
+    for (const Job& job : jobs) {
+        // "Explode End" is exclusive and after a run names the last recorded frame: move it one
+        // on so that the bake keys every recorded frame, the last one included.
+        if (IParamBlock2* params =
+                job.mod->NumParamBlocks() > 0 ? job.mod->GetParamBlock(0) : nullptr)
+            params->SetValueByName(_T("Explode End"), ip.GetTime(), double(job.end), nullptr);
+        Tab<INode*> made;
+        int skipped = 0;
+        if (!job.bake->Bake(made, &skipped))
+            summary.keptSources.push_back(job.node);
+        ++summary.objects;
+        summary.nodes += made.Count();
+        summary.skippedRecords += skipped;
+    }
+    return summary;
 }
 
 int CountBodiesAlive(Interface& ip, int frame) {
@@ -192,16 +232,18 @@ void DescribeScene(Interface& ip, std::ostream& out) {
 
 RecordSummary SummarizeRecords(Interface& ip) {
     RecordSummary summary;
-    int lastFrame = 0;
+    int lastFrame = std::numeric_limits<int>::min();
     for (INode* node : ip.AllNodes()) {
         IQXBodyPlayback* p = FindBodyPlayback(*node);
         if (!p || p->BodyCount() == 0)
             continue;
-        lastFrame = std::max(lastFrame, p->FirstFrame() + p->RecordedFrameCount() - 1);
+        // Bodies without recorded frames (a relax run keeps only their relaxed start) count by
+        // the state they start from.
+        const int first = p->FirstFrame(), end = first + std::max(1, p->RecordedFrameCount());
+        lastFrame = std::max(lastFrame, end - 1);
         ++summary.simulatedObjects;
         summary.bodies += p->BodyCount();
         summary.recordedFrames = std::max(summary.recordedFrames, p->RecordedFrameCount());
-        const int first = p->FirstFrame(), end = first + p->RecordedFrameCount();
         for (int i = 0; i < p->BodyCount(); ++i) {
             for (int f = first; f < end; ++f) {
                 Matrix3 tm;
@@ -215,7 +257,7 @@ RecordSummary SummarizeRecords(Interface& ip) {
             }
         }
     }
-    if (summary.recordedFrames > 0)
+    if (summary.simulatedObjects > 0)
         summary.bodiesAliveAtEnd = CountBodiesAlive(ip, lastFrame);
     return summary;
 }

@@ -11,6 +11,8 @@
 class Interface;
 class INode;
 class IQXBodyPlayback;
+class Modifier;
+class Object;
 
 namespace Quarix::App {
 
@@ -32,8 +34,28 @@ void LoadSceneAny(Interface& ip, const std::string& path);
 /// The first node whose object is of the class with internal name `className`, or null.
 INode* FindNodeOfClass(Interface& ip, const char* className);
 
+/// The modifiers of a node's stack, top first, through nested derived objects; `base` gets
+/// the object under them (null when the node has none).
+std::vector<Modifier*> StackOf(INode& node, Object*& base);
+
 /// The body playback of the topmost modifier of a node's stack that offers one, or null.
 IQXBodyPlayback* FindBodyPlayback(INode& node);
+
+/// What baking a scene did.
+struct BakeSummary {
+    /// Simulated objects baked.
+    int objects = 0;
+    /// Nodes the bakes made.
+    int nodes = 0;
+    /// Stored records too damaged to bake, over all objects.
+    int skippedRecords = 0;
+    /// Baked objects whose node was kept (their settings keep the source after a bake).
+    std::vector<INode*> keptSources;
+};
+
+/// Bakes every simulated object (a node with recorded bodies and a bake) into animated nodes,
+/// with each object's own bake settings.
+BakeSummary BakeSimulatedObjects(Interface& ip);
 
 /// Bodies alive at `frame` over every simulated object of the scene.
 int CountBodiesAlive(Interface& ip, int frame);
@@ -46,11 +68,12 @@ void DescribeScene(Interface& ip, std::ostream& out);
 struct RecordSummary {
     int simulatedObjects = 0;
     int bodies = 0;
-    /// Bodies alive at the last recorded frame.
+    /// Bodies alive at the last recorded frame (the first frame when none was recorded).
     int bodiesAliveAtEnd = 0;
     int recordedFrames = 0;
-    /// FNV-1a (64-bit) over every body's alive flag and world transform at every recorded frame,
-    /// objects in node order: equal results give equal hashes, bit for bit.
+    /// FNV-1a (64-bit) over every body's alive flag and world transform at every recorded frame
+    /// (at its first frame for an object that recorded none: a relaxed start), objects in node
+    /// order: equal results give equal hashes, bit for bit.
     std::uint64_t hash = 0xcbf29ce484222325ull;
 };
 

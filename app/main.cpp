@@ -5,6 +5,8 @@
 //   quarix export SAVED --gltf OUT.glb
 //   quarix info FILE
 //   quarix demo [--frames N] [--out FILE]      run scenes/demo.json --gltf quarix-demo.glb
+//   quarix studio SCENE [--port N] [--host ADDR]   the scene in a browser page
+//   quarix render SCENE --frames 0,25,50,99 --out sheet.png
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +17,7 @@
 #include <CLI/CLI.hpp>
 
 #include "app/QX_Commands.h"
+#include "app/studio/QX_Studio_Command.h"
 
 namespace {
 
@@ -66,7 +69,30 @@ int main(int argc, char** argv) {
                                      ->check(CLI::Range(1, kMaxFrames));
     demoCmd->add_option("--out", demoOut, "output .glb");
 
+    Studio::StudioOptions studio;
+    CLI::App* studioCmd = cli.add_subcommand("studio", "serve the scene in a browser page");
+    studioCmd->add_option("scene", studio.scene, "scene file")->required();
+    studioCmd->add_option("--port", studio.port, "port (0 picks a free one)")
+        ->check(CLI::Range(0, 65535));
+    studioCmd->add_option("--host", studio.host,
+                          "address to bind; anything but 127.0.0.1 requires a token");
+
+    Studio::RenderOptions render;
+    CLI::App* renderCmd =
+        cli.add_subcommand("render", "render frames through the studio page into a contact sheet");
+    renderCmd->add_option("scene", render.scene, "scene file (JSON description or saved)")
+        ->required();
+    renderCmd->add_option("--frames", render.frames, "frames, e.g. 0,25,50,99")
+        ->delimiter(',')
+        ->required()
+        ->check(CLI::Range(-kMaxFrames, kMaxFrames));
+    renderCmd->add_option("--out", render.out, "output PNG")->required();
+
     CLI11_PARSE(cli, argc, argv);
+    if (studioCmd->parsed())
+        return Studio::CommandStudio(studio);
+    if (renderCmd->parsed())
+        return Studio::CommandRender(render);
     if (runCmd->parsed()) {
         if (framesOpt->count())
             run.frames = runFrames;

@@ -24,11 +24,13 @@ constexpr glm::vec3 kBrickHalf{20.0f, 10.0f, 10.0f};
 constexpr float kGap = 0.3f;
 
 /// The scene of scenes/bench-wall1000.json built directly on the core, with the settings the
-/// driver and the modifiers would hand over (centimetres, 30 fps).
+/// driver and the modifiers hand over (centimetres, 30 fps, simulated in metres as a new world in
+/// a centimetre scene does).
 double CoreMsPerFrame() {
     QX_BT_World world;
     // The driver's conversion: Gravity 1 x -(1000 / 30 x 44.1) cm/s^2.
     Fixtures::ConfigureWorld(world, 5, 1000.0f / 30.0f * 44.1f, true);
+    world.floatSettings.set(WorldKey::ScaleFactor, NewWorldScaleFactor(1.0));
     QX_BT_Mesh_Data wall;
     const float pitchX = 2.0f * kBrickHalf.x + kGap, pitchZ = 2.0f * kBrickHalf.z + kGap;
     for (int row = 0; row < kRows; ++row) {

@@ -60,4 +60,10 @@ std::string AppWall();
 /// frame, against one plain copy of the output mesh's vertex and face arrays.
 std::string ModifierPlayback();
 
+// --- studio (begin) ---
+/// The 1,000-brick wall played back in the studio's page in headless Chromium: frames per second
+/// and bytes per frame, against drawing without new frames and sending meshes every frame.
+std::string StudioStream();
+// --- studio (end) ---
+
 } // namespace Quarix::Bench

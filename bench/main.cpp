@@ -55,6 +55,10 @@ const Entry kBenchmarks[] = {
      &Quarix::Bench::AppWall},
     {"modifier_playback", "1,000-box object simulated 100 frames, host evaluation per frame",
      &Quarix::Bench::ModifierPlayback},
+    // --- studio (begin) ---
+    {"studio_stream", "1,000-brick wall played back in the studio page: fps and bytes per frame",
+     &Quarix::Bench::StudioStream},
+    // --- studio (end) ---
 };
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <cassert>
 
 #include "host/Interface.h"
+#include "modifier/QX_Bake_Adapter.h"
 #include "modifier/QX_Body_Playback.h"
 #include "modifier/QX_Mesh_Convert.h"
 #include "modifier/QX_RIGID_MOD_Bake.h"
@@ -40,6 +41,7 @@ TimeValue Now() {
 QX_RIGID_MOD::QX_RIGID_MOD() {
     m_core = std::make_shared<Quarix::QX_BT_MeshController>(this);
     m_playback = std::make_unique<QX_Body_Playback>(*this);
+    m_bake = std::make_unique<QX_Bake_Adapter>(*this);
     InstallFragmentOperation();
     ReplaceReference(1, NewDefaultMatrix3Controller());
     GetQXRigidModDesc()->MakeAutoParamBlocks(this);
@@ -134,6 +136,8 @@ MSTR QX_RIGID_MOD::SubAnimName(int i, bool) {
 void* QX_RIGID_MOD::GetInterface(ULONG id) {
     if (id == I_QX_BODY_PLAYBACK)
         return static_cast<IQXBodyPlayback*>(m_playback.get());
+    if (id == I_QX_BAKE)
+        return static_cast<IQXBake*>(m_bake.get());
     return Modifier::GetInterface(id);
 }
 

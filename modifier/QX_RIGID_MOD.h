@@ -14,6 +14,7 @@
 
 class INode;
 class Control;
+class QX_Bake_Adapter;
 class QX_Body_Playback;
 struct QX_Bake_Report;
 
@@ -198,7 +199,8 @@ public:
     }
     using Modifier::GetInterface;
     /// I_QX_BODY_PLAYBACK: the recorded bodies one by one (an IQXBodyPlayback the modifier owns);
-    /// other numbers as for any modifier.
+    /// I_QX_BAKE: the "Bake" button's work (an IQXBake the modifier owns); other numbers as for
+    /// any modifier.
     void* GetInterface(ULONG id) override;
 
     // --- persistence ----------------------------------------------------------------------------
@@ -326,4 +328,5 @@ private:
     int32_t m_subObjectLevel = 0;
     std::string m_loadRefusal;
     std::unique_ptr<QX_Body_Playback> m_playback;
+    std::unique_ptr<QX_Bake_Adapter> m_bake;
 };

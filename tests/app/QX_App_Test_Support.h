@@ -8,14 +8,19 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <unistd.h>
 
 #include "app/QX_Scene_Json.h"
 #include "host/Interface.h"
 
 namespace Quarix::App::Testing {
 
+/// A file in the temporary folder, private to this process (test runs of other checkouts may
+/// share the folder).
 inline std::string TempPath(const std::string& name) {
-    return (std::filesystem::temp_directory_path() / ("qx_app_" + name)).string();
+    return (std::filesystem::temp_directory_path() /
+            ("qx_app_" + std::to_string(getpid()) + "_" + name))
+        .string();
 }
 
 inline void WriteText(const std::string& path, const std::string& text) {

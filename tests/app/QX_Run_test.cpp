@@ -1,5 +1,7 @@
 #include "app/QX_Commands.h"
 
+#include <tiny_gltf.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -148,6 +150,107 @@ TEST_F(QX_Run_Plugin, DemoHashRepeatsInOneProcessAfterSavingAndInAnotherProcess)
     EXPECT_EQ(hash, HashText(first.records.hash));
     std::remove(out.c_str());
     std::remove(TempPath("demo.qxs").c_str());
+}
+
+} // namespace
+} // namespace Quarix::App
+
+namespace Quarix::App {
+namespace {
+
+using namespace Testing;
+
+/// Eight stones held 40 cm over the ground, 20 frames.
+constexpr const char* kPile = R"({"format": "quarix-scene", "units": "cm", "nodes": [
+  {"name": "Stones", "mesh": {"generator": "grid", "counts": [2, 2, 2], "piece": [20, 20, 15],
+   "gap": 6}, "position": [0, 0, 40],
+   "modifiers": [{"class": "Quarix_Rigid_Mod", "params": {"Separate": false}}]},
+  {"name": "World", "object": {"class": "QX_Bullet_World",
+   "params": {"EndFrame": 20, "NodesList": ["Stones"]}}}]})";
+
+// Every mode is started by pressing the world's button, as a user does, and the driver is left
+// stopped. Quiet simulates the same frames as Range without moving the time slider.
+TEST_F(QX_Run_Plugin, ModeButtonsStartTheRunsAndQuietRecordsWhatRangeRecords) {
+    const std::string scene = TempPath("pile-modes.json");
+    WriteText(scene, kPile);
+    RunOptions options;
+    options.scene = scene;
+    const RunResult range = RunScene(options);
+    EXPECT_TRUE(range.pressedButton);
+    EXPECT_EQ(range.records.recordedFrames, 21);
+    options.mode = "quiet";
+    const RunResult quiet = RunScene(options);
+    EXPECT_TRUE(quiet.pressedButton);
+    EXPECT_EQ(quiet.records.recordedFrames, 21);
+    EXPECT_EQ(quiet.records.hash, range.records.hash);
+    options.mode = "relax";
+    EXPECT_TRUE(RunScene(options).pressedButton);
+    Interface& ip = *GetCOREInterface();
+    INode* world = FindNodeOfClass(ip, "QX_Bullet_World");
+    ASSERT_NE(world, nullptr);
+    IQXWorldControl* control = GetWorldControlInterface(world->GetObjectRef());
+    ASSERT_NE(control, nullptr);
+    EXPECT_FALSE(control->IsRunning());
+    std::remove(scene.c_str());
+}
+
+// A relax run records no frames, only each stone's relaxed start: the hash, the saved scene and
+// the .glb must still carry the settling.
+TEST_F(QX_Run_Plugin, RelaxRunSettlesVisiblyAndHashesTheRelaxedStart) {
+    const std::string scene = TempPath("pile.json");
+    WriteText(scene, kPile);
+    RunOptions options;
+    options.scene = scene;
+    options.mode = "relax";
+    options.gltfOut = TempPath("pile.glb");
+    options.saveOut = TempPath("pile.qxs");
+    const RunResult first = RunScene(options);
+    EXPECT_EQ(first.frames, 20);
+    EXPECT_EQ(first.records.bodies, 8);
+    EXPECT_EQ(first.records.bodiesAliveAtEnd, 8);
+    EXPECT_EQ(first.records.recordedFrames, 0);
+    EXPECT_NE(first.records.hash, RecordSummary().hash) << "nothing was hashed";
+
+    // The stones come down from 40 cm (the lowest layer's centre from 47.5 cm to 7.5 cm) over
+    // the ticks of the run, which the .glb plays one per frame.
+    Interface& ip = *GetCOREInterface();
+    IQXBodyPlayback* pile = FindBodyPlayback(*ip.GetINodeByName(_T("Stones")));
+    ASSERT_NE(pile, nullptr);
+    float lowest = 1e9f;
+    for (int i = 0; i < pile->BodyCount(); ++i) {
+        Matrix3 tm;
+        ASSERT_TRUE(pile->GetBodyTM(i, 0.0f, tm));
+        lowest = std::min(lowest, tm.GetTrans().z);
+    }
+    EXPECT_NEAR(lowest, 7.5f, 1.0f);
+    tinygltf::Model model;
+    tinygltf::TinyGLTF loader;
+    std::string error, warn;
+    ASSERT_TRUE(loader.LoadBinaryFromFile(&model, &error, &warn, options.gltfOut)) << error;
+    ASSERT_EQ(model.animations.size(), 1u);
+    int falling = 0;
+    for (const tinygltf::AnimationChannel& c : model.animations[0].channels) {
+        if (c.target_path != "translation")
+            continue;
+        const tinygltf::Accessor& a =
+            model.accessors[size_t(model.animations[0].samplers[size_t(c.sampler)].output)];
+        const tinygltf::BufferView& v = model.bufferViews[size_t(a.bufferView)];
+        const auto* f = reinterpret_cast<const float*>(model.buffers[0].data.data() + v.byteOffset +
+                                                       a.byteOffset);
+        ASSERT_EQ(a.count, 21u);
+        // z of the first sample against the last, in metres.
+        falling += f[2] - f[3 * 20 + 2] > 0.3f ? 1 : 0;
+    }
+    EXPECT_EQ(falling, 8);
+
+    // Again in this process, and from the saved scene without simulating.
+    options.gltfOut.clear();
+    options.saveOut.clear();
+    EXPECT_EQ(RunScene(options).records.hash, first.records.hash);
+    LoadSceneAny(ip, TempPath("pile.qxs"));
+    EXPECT_EQ(SummarizeRecords(ip).hash, first.records.hash);
+    for (const char* f : {"pile.json", "pile.glb", "pile.qxs"})
+        std::remove(TempPath(f).c_str());
 }
 
 } // namespace

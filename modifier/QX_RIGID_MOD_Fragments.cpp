@@ -113,9 +113,13 @@ QX_BT_Fragment_Operation MakeFragmentOperation(QX_Fragment_Log log) {
     };
 }
 
+std::wstring QX_CaptureButtonText(bool pressed, size_t capturedFaces) {
+    if (!pressed)
+        return L"Capture<NONE>";
+    return L"Captured: " + std::to_wstring(capturedFaces) + L" faces";
+}
+
 std::wstring CaptureButtonText(const QX_BT_MeshController& core) {
     const size_t faces = core.capturedMesh.faceCount();
-    if (faces == 0)
-        return L"Capture<NONE>";
-    return L"Captured: " + std::to_wstring(faces) + L" faces";
+    return QX_CaptureButtonText(faces != 0, faces);
 }

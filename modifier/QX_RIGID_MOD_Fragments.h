@@ -51,6 +51,10 @@ bool FragmentMesh(Quarix::QX_BT_Mesh_Data& record, int32_t count, float bias, in
 /// The core's fragment operation: FragmentMesh with warnings sent to `log`.
 Quarix::QX_BT_Fragment_Operation MakeFragmentOperation(QX_Fragment_Log log = QX_LogToStderr);
 
-/// The text of the "Capture" button (pressing it calls the core's captureMesh with its state):
-/// "Captured: N faces", or "Capture<NONE>" when the core holds no captured faces.
+/// The "Capture" button's text: "Capture<NONE>" while the button is out, else "Captured: " and
+/// the captured mesh's face count and " faces".
+std::wstring QX_CaptureButtonText(bool pressed, size_t capturedFaces);
+
+/// The text of the "Capture" button (pressing it calls the core's captureMesh with its state)
+/// judged by the core alone: "Captured: N faces", or "Capture<NONE>" with no captured faces.
 std::wstring CaptureButtonText(const Quarix::QX_BT_MeshController& core);

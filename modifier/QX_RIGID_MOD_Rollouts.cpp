@@ -3,6 +3,7 @@
 #include "host/Interface.h"
 #include "modifier/QX_Button_Images.h"
 #include "modifier/QX_Param_Write.h"
+#include "modifier/QX_RIGID_MOD_Fragments.h"
 #include "modifier/QX_RIGID_MOD.h"
 
 #include <cfloat>
@@ -81,12 +82,6 @@ HIMAGELIST RigidOnOffImages() {
 
 void RefreshRigidButton(HWND window, int id) {
     QX_SetOnOffButtonImage(window, id, RigidOnOffImages(), kRigidButtonHighlight);
-}
-
-std::wstring QX_CaptureButtonText(bool pressed, size_t capturedFaces) {
-    if (!pressed)
-        return L"Capture<NONE>";
-    return L"Captured: " + std::to_wstring(capturedFaces) + L" faces";
 }
 
 QX_RIGID_MOD_DlgProc::QX_RIGID_MOD_DlgProc(QX_RIGID_MOD* mod) : m_mod(mod) {

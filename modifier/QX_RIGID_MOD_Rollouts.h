@@ -47,10 +47,6 @@ HIMAGELIST RigidOnOffImages();
 /// Refreshes the on/off image of check button `id` of `window` (2 disabled, 1 in, 0 out).
 void RefreshRigidButton(HWND window, int id);
 
-/// The "Capture" button's text: "Capture<NONE>" while the button is out, else "Captured: " and
-/// the captured mesh's face count and " faces".
-std::wstring QX_CaptureButtonText(bool pressed, size_t capturedFaces);
-
 /// Base of the five procedures: holds the modifier and counts itself in it, so that a modifier
 /// freed while its rollouts are open closes them first (see ~QX_RIGID_MOD).
 class QX_RIGID_MOD_DlgProc : public ParamMap2UserDlgProc {

@@ -4,6 +4,7 @@
 #include "tests/plugin/rollouts/QX_Rollout_Test_Support.h"
 
 #include "host/Hold.h"
+#include "modifier/QX_RIGID_MOD_Fragments.h"
 
 namespace QX_Rollout_Test {
 namespace {

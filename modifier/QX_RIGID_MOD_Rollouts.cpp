@@ -3,8 +3,8 @@
 #include "host/Interface.h"
 #include "modifier/QX_Button_Images.h"
 #include "modifier/QX_Param_Write.h"
-#include "modifier/QX_RIGID_MOD_Fragments.h"
 #include "modifier/QX_RIGID_MOD.h"
+#include "modifier/QX_RIGID_MOD_Fragments.h"
 
 #include <cfloat>
 #include <initializer_list>
